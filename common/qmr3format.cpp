@@ -49,7 +49,7 @@ std::string formatLocalTime(std::int64_t seconds) {
     std::time_t t = std::time_t(seconds);
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return {};
-    char buf[32];
+    char buf[64];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buf;

@@ -27,6 +27,8 @@ public:
     // Marks the packet at offset as the start of a group of pictures.
     void addGopEntry(std::uint64_t offset) { gops_.push_back(std::uint32_t(offset)); }
     const std::vector<std::uint32_t>& gopEntries() const { return gops_; }
+    // Lets tests point an entry anywhere, even outside the file.
+    void setGopEntry(std::size_t i, std::uint32_t offset) { gops_.at(i) = offset; }
 
     struct Finish {
         std::uint8_t eventSummary = 0;

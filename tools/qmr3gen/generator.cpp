@@ -1,0 +1,329 @@
+#include "generator.h"
+
+#include "audiowriter.h"
+#include "h264writer.h"
+#include "recordingwriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <span>
+#include <filesystem>
+#include <unistd.h>
+
+namespace qmr3 {
+
+namespace {
+
+// Calendar arithmetic without time zones: the recorder's clock is plain wall time.
+Qmr3TimeStamp stampAfter(const GenOptions& o, int offsetSeconds) {
+    std::tm tm{};
+    tm.tm_year = o.year - 1900;
+    tm.tm_mon = o.month - 1;
+    tm.tm_mday = o.day;
+    tm.tm_hour = o.hour;
+    tm.tm_min = o.minute;
+    tm.tm_sec = o.second;
+    std::time_t t = timegm(&tm) + offsetSeconds;
+    std::tm out{};
+    gmtime_r(&t, &out);
+    return Qmr3TimeStamp::fromCalendar(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min,
+                                       out.tm_sec);
+}
+
+std::uint8_t eventFlagsAt(const GenOptions& o, int second) {
+    std::uint8_t f = 0;
+    for (const auto& e : o.events)
+        if (e.seconds.contains(second)) f |= e.flags;
+    return f;
+}
+
+bool motionAt(const GenOptions& o, int second) {
+    return std::any_of(o.motion.begin(), o.motion.end(), [&](const SecondRange& r) { return r.contains(second); });
+}
+
+// A small blob that walks across the 16 x 16 grid.
+std::array<std::uint8_t, kMotionMapBytes> motionMapFor(std::uint32_t picture, int fps) {
+    std::uint8_t cells[kMotionCells] = {};
+    const int col = int(picture / std::uint32_t(std::max(1, fps / 4))) % 14;
+    for (int r = 6; r < 10; ++r)
+        for (int c = col; c < col + 3; ++c) cells[r * 16 + c] = 1;
+    std::array<std::uint8_t, kMotionMapBytes> packed{};
+    packMotionMap(cells, packed.data());
+    return packed;
+}
+
+const Damage* findDamage(const GenOptions& o, DamageKind k) {
+    for (const auto& d : o.damage)
+        if (d.kind == k) return &d;
+    return nullptr;
+}
+
+void appendTrailer(std::vector<std::uint8_t>& payload, std::uint32_t frameIndex) {
+    std::uint8_t b[4];
+    putU32(b, frameIndex);
+    payload.insert(payload.end(), b, b + 4);
+}
+
+}  // namespace
+
+int rateIndexFor(int fps, int videoType) {
+    struct Row {
+        int fps, index;
+    };
+    static const Row k30[] = {{30, 0}, {15, 1}, {10, 2}, {6, 3}, {3, 7}, {1, 24}};
+    static const Row k25[] = {{25, 0}, {13, 1}, {8, 2}, {6, 3}, {5, 4}, {3, 7}, {1, 24}};
+    for (const Row& r : videoType == 1 ? std::span<const Row>(k25) : std::span<const Row>(k30))
+        if (r.fps == fps) return r.index;
+    // Not in the viewer's table: the nearest divisor of the family's full rate.
+    const int full = videoType == 1 ? 25 : 30;
+    return std::max(0, full / std::max(1, fps) - 1);
+}
+
+GenResult generateRecording(const std::string& path, const GenOptions& o) {
+    GenResult res;
+    if (o.fps < 1 || o.fps > 60 || o.gop < 1 || o.seconds < 1 || o.seconds > 24 * 3600) {
+        res.error = "fps must be 1..60, gop at least 1, seconds 1..86400";
+        return res;
+    }
+    if (o.year < 1900 || o.year > 2155) {
+        res.error = "start year must be 1900..2155";
+        return res;
+    }
+    H264PictureWriter video(familyForProductId(std::uint8_t(o.productId)), o.width, o.height);
+    if (!video.valid()) {
+        res.error = video.error();
+        return res;
+    }
+    const int videoType = o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
+
+    Qmr3FileHeader header;
+    const char text[] = "KORVID TEST RECORDING";
+    std::copy(std::begin(text), std::end(text), header.raw.begin() + 32);
+    header.frameRate = std::uint32_t(o.rateIndex.value_or(rateIndexFor(o.fps, videoType)));
+    header.videoType = std::uint8_t(videoType);
+    header.trailerFlag = o.trailer ? 1 : 0;
+    header.gopMode = o.gopMode ? 1 : 0;
+    header.productId = std::uint8_t(o.productId);
+    header.frameRateCode = std::uint32_t(o.fps);
+    header.width = std::uint32_t(o.width);
+    header.height = std::uint32_t(o.height);
+    header.audioKind = o.audio == AudioKind::Adpcm ? kAudioKindAdpcm : 0;
+
+    // Written aside and renamed, so a failed run leaves no half recording.
+    const std::string part = path + ".part";
+    RecordingWriter out;
+    if (!out.open(part, header)) {
+        res.error = "cannot create " + part;
+        return res;
+    }
+
+    const Damage* badMagic = findDamage(o, DamageKind::BadMagic);
+    const Damage* oversized = findDamage(o, DamageKind::Oversized);
+    const bool badFirstTime = findDamage(o, DamageKind::BadFirstTime) != nullptr;
+    int packetNo = 0;
+    std::uint8_t summaryAuto = o.timeEvent ? kEventTime : 0;
+    ToneSource tone;
+    std::uint64_t audioSamples = 0;
+
+    auto emit = [&](Qmr3PacketHeader h, const std::vector<std::uint8_t>& payload) {
+        if (packetNo == 0 && badFirstTime) h.time.month = 0;
+        if (badMagic && badMagic->at == packetNo) h.magic[4] = 0x00;
+        const std::uint64_t at = out.writePacket(h, payload.data(), payload.size());
+        if (oversized && oversized->at == packetNo) {
+            std::vector<std::uint8_t> big(kMaxPayload + 4096, 0xFF);
+            big[0] = big[1] = big[2] = 0;
+            big[3] = 1;
+            big[4] = 0x09;  // access unit delimiter: nothing a decoder would show
+            Qmr3PacketHeader bh = h;
+            bh.stream = kStreamVideo;
+            bh.flags = 0;
+            out.writePacket(bh, big.data(), big.size());
+        }
+        ++packetNo;
+        return at;
+    };
+
+    auto packetHeader = [&](int second, std::uint8_t stream) {
+        int clock = second;
+        for (const auto& g : o.gaps)
+            if (second >= g.atSecond) clock += g.jumpSeconds;
+        Qmr3PacketHeader h;
+        h.stream = stream;
+        h.time = stampAfter(o, clock);
+        if (o.gps) {
+            h.gpsLatitude = {35, 41, std::uint16_t((second * 7) % 6000), 'N'};
+            h.gpsLongitude = {139, 45, std::uint16_t((second * 11) % 6000), 'E'};
+        }
+        return h;
+    };
+
+    auto emitAudioUpTo = [&](std::uint64_t sampleTime, int second) {
+        if (o.audio == AudioKind::None) return;
+        while (audioSamples + kAudioPacketSamples <= sampleTime) {
+            auto payload = o.audio == AudioKind::Pcm ? pcmPacket(tone) : adpcmPacket(tone);
+            emit(packetHeader(second, kStreamAudio), payload);
+            audioSamples += kAudioPacketSamples;
+        }
+    };
+
+    std::uint32_t frame = 0;
+    std::vector<std::uint8_t> group;  // GOP mode: the pictures of the open group
+    std::uint32_t groupFirstFrame = 0;
+    int groupSecond = 0;
+    std::uint8_t groupFlags = 0;
+    bool groupMotion = false;
+    auto flushGroup = [&]() {
+        if (group.empty()) return;
+        Qmr3PacketHeader h = packetHeader(groupSecond, kStreamVideo);
+        std::vector<std::uint8_t> payload;
+        if (groupMotion) {
+            auto map = motionMapFor(groupFirstFrame, o.fps);
+            payload.insert(payload.end(), map.begin(), map.end());
+            h.flags |= kFlagEventHigh;
+        }
+        h.flags |= groupFlags;
+        payload.insert(payload.end(), group.begin(), group.end());
+        if (o.trailer) appendTrailer(payload, groupFirstFrame);
+        out.addGopEntry(emit(h, payload));
+        group.clear();
+        groupFlags = 0;
+        groupMotion = false;
+    };
+
+    for (int s = 0; s < o.seconds; ++s) {
+        const std::uint8_t flags = eventFlagsAt(o, s);
+        const bool motion = motionAt(o, s);
+        if (flags & kEventAlarm) summaryAuto |= kEventAlarm;
+        if (flags & kEventEmergency) summaryAuto |= kEventEmergency;
+        if (motion) summaryAuto |= kEventMotion;
+        for (int p = 0; p < o.fps; ++p, ++frame) {
+            const bool intra = frame % std::uint32_t(o.gop) == 0;
+            auto picture = video.picture(frame, intra, frame / std::uint32_t(o.gop));
+            if (o.gopMode) {
+                if (intra) {
+                    flushGroup();
+                    groupFirstFrame = frame;
+                    groupSecond = s;
+                }
+                group.insert(group.end(), picture.begin(), picture.end());
+                groupFlags |= flags;
+                groupMotion = groupMotion || motion;
+            } else {
+                Qmr3PacketHeader h = packetHeader(s, kStreamVideo);
+                h.flags = flags;
+                std::vector<std::uint8_t> payload;
+                if (motion) {
+                    auto map = motionMapFor(frame, o.fps);
+                    payload.insert(payload.end(), map.begin(), map.end());
+                    h.flags |= kFlagEventHigh;
+                }
+                payload.insert(payload.end(), picture.begin(), picture.end());
+                if (o.trailer) appendTrailer(payload, frame);
+                const std::uint64_t at = emit(h, payload);
+                if (intra) out.addGopEntry(at);
+            }
+            emitAudioUpTo(std::uint64_t(s) * kAudioRate + std::uint64_t(p + 1) * kAudioRate / std::uint64_t(o.fps), s);
+        }
+    }
+    flushGroup();
+
+    int span = o.seconds;
+    for (const auto& g : o.gaps)
+        if (g.atSecond < o.seconds) span += g.jumpSeconds;
+
+    RecordingWriter::Finish fin;
+    fin.eventSummary = std::uint8_t(o.summary.value_or(summaryAuto));
+    fin.lengthSeconds = std::uint32_t(std::max(0, span));
+    if (findDamage(o, DamageKind::IndexCut)) fin.extraClaimedEntries = 3;
+    if (findDamage(o, DamageKind::IndexOutside) && !out.gopEntries().empty()) {
+        out.setGopEntry(out.gopEntries().size() - 1, std::uint32_t(out.position() + 100000));
+    }
+    res.gops = std::uint32_t(out.gopEntries().size());
+    if (!out.finish(fin)) {
+        std::remove(part.c_str());
+        res.error = "cannot write " + part;
+        return res;
+    }
+    std::error_code ec;
+    auto size = std::filesystem::file_size(part, ec);
+    if (const Damage* cut = findDamage(o, DamageKind::CutShort); cut && !ec) {
+        size = size * std::uint64_t(std::clamp(cut->at, 0, 100)) / 100;
+        if (::truncate(part.c_str(), off_t(size)) != 0) ec = std::make_error_code(std::errc::io_error);
+    }
+    if (!ec) std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::remove(part.c_str());
+        res.error = "cannot write " + path + ": " + ec.message();
+        return res;
+    }
+    res.ok = true;
+    res.pictures = frame;
+    res.bytes = size;
+    return res;
+}
+
+bool generateDemoFolder(const std::string& folder, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot create " + folder + ": " + ec.message();
+        return false;
+    }
+    struct Item {
+        const char* start;  // "YYYY-MM-DD HH:MM:SS"
+        int minutes, width, height, fps, gop, productId;
+        AudioKind audio;
+        std::vector<EventSpec> events;
+        std::vector<SecondRange> motion;
+        std::vector<ClockGap> gaps;
+        bool gps = false, timeEvent = false, gopMode = false;
+        std::vector<Damage> damage = {};
+    };
+    const std::vector<Item> items = {
+        {"2026-11-28 07:58:10", 3, 352, 240, 15, 30, 0x41, AudioKind::Pcm, {}, {}, {}, false, true},
+        {"2026-11-28 09:12:00", 2, 352, 240, 15, 30, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true},
+        {"2026-11-28 12:30:05", 1, 704, 480, 10, 20, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}},
+        {"2026-11-28 17:45:30", 4, 352, 240, 15, 30, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}},
+        {"2026-11-29 06:05:00", 2, 352, 240, 30, 30, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true},
+        {"2026-11-29 08:20:40", 5, 352, 240, 6, 12, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
+        {"2026-11-29 13:02:15", 1, 704, 480, 15, 30, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true},
+        {"2026-11-29 19:40:00", 2, 352, 240, 10, 20, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}},
+        {"2026-11-30 00:15:30", 3, 352, 240, 15, 30, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true},
+        {"2026-11-30 10:00:00", 2, 704, 480, 6, 12, 0x00, AudioKind::Pcm, {}, {}, {}},
+        {"2026-11-30 14:22:10", 1, 352, 240, 25, 25, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}},
+        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, true},
+        {"2026-11-30 21:10:00", 1, 352, 240, 15, 30, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, false,
+         {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}},
+    };
+    for (const Item& it : items) {
+        GenOptions o;
+        if (std::sscanf(it.start, "%d-%d-%d %d:%d:%d", &o.year, &o.month, &o.day, &o.hour, &o.minute, &o.second) != 6)
+            continue;
+        o.seconds = it.minutes * 60;
+        o.width = it.width;
+        o.height = it.height;
+        o.fps = it.fps;
+        o.gop = it.gop;
+        o.productId = it.productId;
+        o.audio = it.audio;
+        o.events = it.events;
+        o.motion = it.motion;
+        o.gaps = it.gaps;
+        o.gps = it.gps;
+        o.timeEvent = it.timeEvent;
+        o.gopMode = it.gopMode;
+        o.damage = it.damage;
+        char name[64];
+        std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.qmr3", o.year, o.month, o.day, o.hour,
+                      o.minute, o.second);
+        GenResult r = generateRecording((std::filesystem::path(folder) / name).string(), o);
+        if (!r.ok) {
+            error = std::string(name) + ": " + r.error;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace qmr3
