@@ -122,8 +122,8 @@ TEST(Structures, IntraTestCountsAfterTheMotionMap) {
     auto pic = picture(true);
     EXPECT_TRUE(isIntraPicture(pic.data(), pic.size(), 0));
     EXPECT_FALSE(isIntraPicture(picture(false).data(), 64, 0));
-    std::vector<std::uint8_t> withMap(32, 0x88);
-    withMap.insert(withMap.end(), pic.begin(), pic.end());
+    std::vector<std::uint8_t> withMap(32 + pic.size(), 0x88);
+    std::copy(pic.begin(), pic.end(), withMap.begin() + 32);
     EXPECT_TRUE(isIntraPicture(withMap.data(), withMap.size(), 0x10));
     EXPECT_EQ(withMap[37], 0x88);
     withMap[37] = 0x9A;

@@ -1,0 +1,59 @@
+// Builds small recordings in a private temporary folder for the tests.
+#pragma once
+
+#include "qmr3format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testrec {
+
+// A private folder under $TMPDIR (or /tmp), removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }  // ends with "/"
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+struct Frame {
+    qmr3::Qmr3TimeStamp time;
+    std::uint8_t flags = 0;
+    std::uint8_t stream = qmr3::kStreamVideo;
+    bool indexed = true;                    // gets a GOP table entry
+    std::uint8_t flagsHigh = 0;             // second byte of the flag word
+    std::size_t payloadBytes = 12;
+};
+
+struct Options {
+    std::uint32_t frameRateCode = 30;
+    std::uint32_t width = 640;
+    std::uint32_t height = 480;
+    std::uint8_t productId = 7;
+    std::uint8_t eventSummary = 0;
+    std::uint32_t lengthSeconds = 60;
+    std::uint32_t extraClaimedEntries = 0;
+    bool endMarker = true;
+};
+
+qmr3::Qmr3TimeStamp at(int year, int month, int day, int hour, int minute, int second);
+// The stamp moved by s seconds within its day.
+qmr3::Qmr3TimeStamp plus(qmr3::Qmr3TimeStamp t, int s);
+inline std::int64_t seconds(const qmr3::Qmr3TimeStamp& t) { return qmr3::toLocalSeconds(t); }
+// Frames one second apart, all indexed.
+std::vector<Frame> steadyFrames(const qmr3::Qmr3TimeStamp& start, int count);
+
+// Writes a recording and returns each frame's packet offset.
+std::vector<std::uint32_t> writeRecording(const std::string& path, const std::vector<Frame>& frames,
+                                          const Options& options = {});
+
+std::vector<std::uint8_t> readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void patchU32(const std::string& path, std::uint64_t offset, std::uint32_t value);
+
+}  // namespace testrec

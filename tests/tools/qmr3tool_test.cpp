@@ -1,0 +1,201 @@
+// Runs qmr3tool as a process and checks what it prints and how it exits.
+#include "testrecordings.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+using namespace testrec;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class Qmr3Tool : public ::testing::Test {
+protected:
+    ToolRun run(std::vector<std::string> args) {
+        args.insert(args.begin(), QMR3TOOL_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, io.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&fa, 2, io.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = 0;
+        ToolRun r;
+        const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        EXPECT_EQ(rc, 0);
+        int ws = 0;
+        if (rc == 0 && waitpid(pid, &ws, 0) == pid && WIFEXITED(ws)) r.status = WEXITSTATUS(ws);
+        const auto out = readBytes(io.file("out")), err = readBytes(io.file("err"));
+        r.out.assign(out.begin(), out.end());
+        r.err.assign(err.begin(), err.end());
+        return r;
+    }
+    static std::string local(const qmr3::Qmr3TimeStamp& t) { return "\"" + qmr3::formatLocalTime(seconds(t)) + "\""; }
+    static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+    TempDir io;   // captured output
+    TempDir dir;  // recordings
+    const qmr3::Qmr3TimeStamp t0 = at(2011, 6, 1, 9, 0, 0);
+};
+
+}  // namespace
+
+TEST_F(Qmr3Tool, ScanJsonHasEveryKeyInOrder) {
+    writeRecording(dir.file("a.qmr3"), steadyFrames(t0, 3),
+                   {.frameRateCode = 15, .width = 352, .height = 240, .productId = 3, .eventSummary = 6,
+                    .lengthSeconds = 30});
+    writeBytes(dir.file("b.qmr3"), std::vector<std::uint8_t>(50, 0));
+    const auto size = fs::file_size(dir.file("a.qmr3"));
+    const ToolRun r = run({"scan", dir.path(), "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "[\n  {\"name\": \"a.qmr3\", \"start\": " + local(t0) + ", \"end\": " + local(plus(t0, 2)) +
+                  ", \"length\": 30, \"width\": 352, \"height\": 240, \"fps\": 15, \"damaged\": false, "
+                  "\"index_offset\": " + std::to_string(size - 13) + ", \"index_count\": 3, \"events\": 6, "
+                  "\"size\": " + std::to_string(size) + ", \"product_id\": 3},\n"
+                  "  {\"name\": \"b.qmr3\", \"start\": null, \"end\": null, \"length\": 0, \"width\": 0, "
+                  "\"height\": 0, \"fps\": 0, \"damaged\": true, \"index_offset\": 0, \"index_count\": 0, "
+                  "\"events\": 1, \"size\": 50, \"product_id\": 0}\n]\n");
+}
+
+TEST_F(Qmr3Tool, ScanEscapesNamesAndReportsErrors) {
+    writeRecording(dir.file("q\"b\\s\x01\xff.qmr3"), steadyFrames(t0, 2));
+    const ToolRun json = run({"scan", dir.path(), "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_TRUE(has(json.out, "\"name\": \"q\\\"b\\\\s\\u0001\xff.qmr3\"")) << json.out;
+
+    const ToolRun table = run({"scan", dir.path()});
+    EXPECT_EQ(table.status, 0);
+    EXPECT_TRUE(has(table.out, qmr3::formatLocalTime(seconds(t0)))) << table.out;
+
+    writeRecording(dir.file("a.qmr3"), steadyFrames(t0, 2));
+    const ToolRun list = run({"scan", dir.file("a.qmr3") + "|" + dir.file("gone.qmr3"), "--json"});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_TRUE(has(list.err, "gone.qmr3"));
+    EXPECT_TRUE(has(list.out, "\"a.qmr3\""));
+
+    const ToolRun missing = run({"scan", dir.file("nowhere"), "--json"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "[]\n");
+    EXPECT_FALSE(missing.err.empty());
+}
+
+TEST_F(Qmr3Tool, InfoJsonListsClipsPositionsAndEvents) {
+    auto frames = std::vector<Frame>{{t0}, {plus(t0, 1)}, {plus(t0, 5)}};
+    frames[1].flags = 0x10;
+    const auto off = writeRecording(dir.file("r.qmr3"), frames);
+    const ToolRun r = run({"info", dir.file("r.qmr3"), "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"ok\": true,\n \"clips\": [[" + local(t0) + ", " + local(plus(t0, 5)) + "]],\n"
+                     " \"frame_positions\": [\n  [" + local(t0) + ", " + std::to_string(off[0]) + "],\n  [" +
+                     local(plus(t0, 1)) + ", " + std::to_string(off[1]) + "],\n  [" + local(plus(t0, 5)) + ", " +
+                     std::to_string(off[2]) + "]],\n \"events\": [\n  {\"time\": " + local(plus(t0, 1)) +
+                     ", \"offset\": " + std::to_string(off[1]) + ", \"flags\": 16}]}\n");
+
+    const ToolRun gone = run({"info", dir.file("gone.qmr3"), "--json"});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_TRUE(gone.out.empty());
+    EXPECT_TRUE(has(gone.err, "gone.qmr3"));
+}
+
+TEST_F(Qmr3Tool, RecoverIndex) {
+    const ToolRun empty = run({"recover-index", dir.path()});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_FALSE(empty.err.empty());
+    EXPECT_FALSE(fs::exists(dir.file("filelist.lst")));
+
+    writeRecording(dir.file("a.qmr3"), steadyFrames(t0, 2));
+    writeRecording(dir.file("b.qmr3"), steadyFrames(plus(t0, 9), 2));
+    const ToolRun r = run({"recover-index", dir.path()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Index Recovery Completed (2 files)\n");
+    EXPECT_EQ(fs::file_size(dir.file("filelist.lst")), 112u);
+}
+
+TEST_F(Qmr3Tool, BadArgumentsShowUsage) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"scan"}, {"frobnicate", "x"}, {"verify", "x", "y"}, {"verify", "x", "--json"}}) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(has(r.err, "usage:"));
+    }
+}
+
+TEST_F(Qmr3Tool, VerifySoundFile) {
+    auto frames = steadyFrames(t0, 4);
+    frames[1].stream = qmr3::kStreamAudio;
+    frames[1].indexed = false;
+    writeRecording(dir.file("ok.qmr3"), frames);
+    const ToolRun r = run({"verify", dir.file("ok.qmr3")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "4 packets (3 video, 1 audio), 3 index entries, end marker present, 0 problem(s): sound"))
+        << r.out;
+}
+
+TEST_F(Qmr3Tool, VerifyReportsIndexProblems) {
+    auto frames = steadyFrames(t0, 4);
+    frames[2].stream = qmr3::kStreamAudio;
+    const std::string path = dir.file("bad.qmr3");
+    const auto off = writeRecording(path, frames, {.extraClaimedEntries = 2});
+    const auto table = fs::file_size(path) - 1 - 16;
+    patchU32(path, table + 0, 0x7FFFFFF0);
+    patchU32(path, table + 4, off[1] + 3);
+    const ToolRun r = run({"verify", path});
+    EXPECT_EQ(r.status, 1);
+    for (const std::string& line : std::vector<std::string>{
+             "index table cut short (count claims 6, file holds 4)",
+             "index entry 0 (offset 2147483632) outside the file",
+             "index entry 1 (offset " + std::to_string(off[1] + 3) + ") not at a packet start",
+             "index entry 2 (offset " + std::to_string(off[2]) + ") not a video packet"})
+        EXPECT_TRUE(has(r.out, line + "\n")) << line << "\n" << r.out;
+    EXPECT_FALSE(has(r.out, "index entry 3"));
+}
+
+TEST_F(Qmr3Tool, VerifyReportsPacketProblems) {
+    auto frames = steadyFrames(t0, 3);
+    frames[0].time.month = 13;
+    const auto off = writeRecording(dir.file("m.qmr3"), frames, {.endMarker = false});
+    const ToolRun noMarker = run({"verify", dir.file("m.qmr3")});
+    EXPECT_EQ(noMarker.status, 1);
+    EXPECT_TRUE(has(noMarker.out, "invalid first time stamp at 172\n")) << noMarker.out;
+    EXPECT_TRUE(has(noMarker.out, "missing end marker\n"));
+
+    writeRecording(dir.file("x.qmr3"), steadyFrames(t0, 3));
+    patchU32(dir.file("x.qmr3"), off[1] + 8, 0);
+    patchU32(dir.file("x.qmr3"), 164, 0xFFFFFF00);
+    const ToolRun magic = run({"verify", dir.file("x.qmr3")});
+    EXPECT_EQ(magic.status, 1);
+    EXPECT_TRUE(has(magic.out, "bad magic at offset " + std::to_string(off[1]) + "\n")) << magic.out;
+    EXPECT_TRUE(has(magic.out, "header index offset 4294967040 outside the file"));
+
+    frames = steadyFrames(t0, 3);
+    frames[2].payloadBytes = 1048577;
+    writeRecording(dir.file("y.qmr3"), frames);
+    const ToolRun big = run({"verify", dir.file("y.qmr3")});
+    EXPECT_EQ(big.status, 1);
+    EXPECT_TRUE(has(big.out, "payload over 1 MiB at " + std::to_string(off[2]))) << big.out;
+
+    writeRecording(dir.file("z.qmr3"), steadyFrames(t0, 3));
+    fs::resize_file(dir.file("z.qmr3"), off[2] + 50);
+    const ToolRun cut = run({"verify", dir.file("z.qmr3")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(has(cut.out, "packet cut short at " + std::to_string(off[2]))) << cut.out;
+
+    const ToolRun gone = run({"verify", dir.file("gone.qmr3")});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_FALSE(gone.err.empty());
+}
