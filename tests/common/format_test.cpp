@@ -2,6 +2,7 @@
 #include "qmr3format.h"
 #include "qmr3reader.h"
 #include "recordingwriter.h"
+#include "testrecordings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,21 +12,9 @@
 #include <fstream>
 
 using namespace qmr3;
+using testrec::TempDir;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/korvid-format-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 Qmr3PacketHeader videoHeader(int second, std::uint8_t flags = 0) {
     Qmr3PacketHeader h;

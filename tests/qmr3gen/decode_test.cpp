@@ -5,6 +5,7 @@
 #include "generator.h"
 #include "h264writer.h"
 #include "qmr3reader.h"
+#include "testrecordings.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,9 @@ extern "C" {
 #include <filesystem>
 
 using namespace qmr3;
+using testrec::TempDir;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/korvid-gen-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 struct Walk {
     Qmr3FileHeader header;
