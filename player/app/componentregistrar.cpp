@@ -1,0 +1,44 @@
+#include "componentregistrar.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gst/gst.h>
+
+CComponentRegistrar::~CComponentRegistrar()
+{
+    wait();
+}
+
+CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFolder)
+{
+    const QDir dir(QDir(programFolder).filePath(QStringLiteral("gstreamer-1.0")));
+    if (!dir.exists()) return Result::NoFolder;
+    for (const QString& f : dir.entryList({QStringLiteral("*.so")}, QDir::Files, QDir::Name))
+        files_ << dir.filePath(f);
+    if (files_.isEmpty()) return Result::NothingFound;
+    std::vector<QByteArray> paths;
+    for (const QString& f : files_) paths.push_back(QFile::encodeName(f));
+    worker_ = std::thread([this, paths = std::move(paths)] {
+        if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+        for (const QByteArray& p : paths) {
+            GError* error = nullptr;
+            // Loading a plugin file adds it to the default registry.
+            if (GstPlugin* plugin = gst_plugin_load_file(p.constData(), &error)) {
+                ++registered_;
+                gst_object_unref(plugin);
+            } else {
+                g_printerr("korvid: cannot register %s: %s\n", p.constData(), error ? error->message : "?");
+                g_clear_error(&error);
+            }
+        }
+        done_ = true;
+    });
+    return Result::Started;
+}
+
+int CComponentRegistrar::wait()
+{
+    if (worker_.joinable()) worker_.join();
+    return registered_.load();
+}

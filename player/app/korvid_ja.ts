@@ -1,0 +1,180 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>CKorvidAppDlg</name>
+    <message>
+        <source>Backup Files</source>
+        <translation>ファイルのバックアップ</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>ヘルプ</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Minimize</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Maximize</source>
+        <translation>最大化</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Frame Back</source>
+        <translation>コマ戻し</translation>
+    </message>
+    <message>
+        <source>Rewind</source>
+        <translation>巻き戻し</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>一時停止</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>Fast Forward</source>
+        <translation>早送り</translation>
+    </message>
+    <message>
+        <source>Frame Forward</source>
+        <translation>コマ送り</translation>
+    </message>
+    <message>
+        <source>Change Video Ratio</source>
+        <translation>表示サイズの切り替え</translation>
+    </message>
+    <message>
+        <source>Recover Index File</source>
+        <translation>インデックスファイルの復旧</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>ファイルを開く</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>フォルダを開く</translation>
+    </message>
+    <message>
+        <source>Assign Start Point</source>
+        <translation>開始点の指定</translation>
+    </message>
+    <message>
+        <source>Assign End Point</source>
+        <translation>終了点の指定</translation>
+    </message>
+    <message>
+        <source>Export Movie Clip</source>
+        <translation>動画の書き出し</translation>
+    </message>
+    <message>
+        <source>Export Still Image</source>
+        <translation>静止画の書き出し</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>プレビュー</translation>
+    </message>
+    <message>
+        <source>Filter A(Alarm)</source>
+        <translation>フィルター A(アラーム)</translation>
+    </message>
+    <message>
+        <source>Filter M(Motion)</source>
+        <translation>フィルター M(モーション)</translation>
+    </message>
+    <message>
+        <source>Filter E(Emergency)</source>
+        <translation>フィルター E(緊急)</translation>
+    </message>
+    <message>
+        <source>Filter T(Time)</source>
+        <translation>フィルター T(タイマー)</translation>
+    </message>
+    <message>
+        <source>No Template File</source>
+        <translation>テンプレートファイルがありません</translation>
+    </message>
+    <message>
+        <source>Back to Original Size</source>
+        <translation>元のサイズに戻す</translation>
+    </message>
+    <message>
+        <source>Do you want to exit?</source>
+        <translation>終了しますか？</translation>
+    </message>
+    <message>
+        <source>Video is not opened.</source>
+        <translation>ビデオが開かれていません。</translation>
+    </message>
+    <message>
+        <source>Available only while playing video</source>
+        <translation>ビデオの再生中のみ使用できます</translation>
+    </message>
+    <message>
+        <source>Video file is not prepareed.</source>
+        <translation>ビデオファイルの準備ができていません。</translation>
+    </message>
+    <message>
+        <source>The skin picture %1 cannot be read.</source>
+        <translation>スキン画像 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>In order to restore index file,
+please open the target folder first.</source>
+        <translation>インデックスファイルを復旧するには、
+先に対象のフォルダを開いてください。</translation>
+    </message>
+    <message>
+        <source>Index Recovery Completed (%1 files)</source>
+        <translation>インデックスの復旧が完了しました (%1 ファイル)</translation>
+    </message>
+    <message>
+        <source>Left out:</source>
+        <translation>除外したファイル:</translation>
+    </message>
+</context>
+<context>
+    <name>CSetupDialog</name>
+    <message>
+        <source>Setup</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Show Motion Area</source>
+        <translation>モーション発生の表示</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>Read Event Information</source>
+        <translation>イベントデータの読込</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>読込</translation>
+    </message>
+    <message>
+        <source>Version : </source>
+        <translation>バージョン : </translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,177 @@
+#include "korvidapp.h"
+
+#include "componentregistrar.h"
+#include "korvidappdlg.h"
+#include "language.h"
+#include "singleinstance.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTimer>
+#include <QTranslator>
+
+#include <QSocketNotifier>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QPalette>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+// A termination request (log-out, kill) ends the run like closing the
+// window, so the temporary files still go.
+int gSignalPipe[2] = {-1, -1};
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(gSignalPipe[1], &c, 1);
+}
+}  // namespace
+
+#ifndef KORVID_VERSION
+#define KORVID_VERSION ""
+#endif
+
+CKorvidApp::CKorvidApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+QString CKorvidApp::versionText()
+{
+    QString v = QStringLiteral(KORVID_VERSION);
+    v.replace(QLatin1Char(','), QLatin1Char('.'));
+    return v;
+}
+
+bool CKorvidApp::installTranslations(QCoreApplication* app)
+{
+    if (!isJapaneseUi()) return false;
+    auto* own = new QTranslator(app);
+    const bool ok = own->load(QStringLiteral(":/i18n/korvid_ja.qm"));
+    if (ok) app->installTranslator(own);
+    // Standard buttons (Yes, No, OK) of the message boxes.
+    auto* qt = new QTranslator(app);
+    if (qt->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app->installTranslator(qt);
+    return ok;
+}
+
+void CKorvidApp::nameSettings()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvid"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvid"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+}
+
+namespace {
+// Fusion with the skinned buttons' tooltip delay.
+class CKorvidStyle : public QProxyStyle {
+public:
+    CKorvidStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay) return 300;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+}  // namespace
+
+void CKorvidApp::applyLook(QApplication* app)
+{
+    app->setStyle(new CKorvidStyle);
+    QPalette pal;
+    const QColor window(24, 27, 33), base(16, 18, 22), text(230, 234, 240), accent(61, 139, 253);
+    pal.setColor(QPalette::Window, window);
+    pal.setColor(QPalette::WindowText, text);
+    pal.setColor(QPalette::Base, base);
+    pal.setColor(QPalette::AlternateBase, window);
+    pal.setColor(QPalette::ToolTipBase, QColor(26, 29, 34));
+    pal.setColor(QPalette::ToolTipText, text);
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::Button, QColor(44, 49, 58));
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::BrightText, Qt::white);
+    pal.setColor(QPalette::Highlight, accent);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::Link, accent);
+    pal.setColor(QPalette::PlaceholderText, QColor(120, 126, 136));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, QColor(110, 116, 126));
+    app->setPalette(pal);
+}
+
+int CKorvidApp::run()
+{
+    applyLook(this);
+    installTranslations(this);
+    nameSettings();
+    const QString version = versionText();
+    setApplicationVersion(version);
+    setup_.load();
+
+    if (::pipe(gSignalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [] {
+            char c;
+            [[maybe_unused]] auto n = ::read(gSignalPipe[0], &c, 1);
+            closeAllWindows();
+            QCoreApplication::quit();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = onTerminate;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
+    }
+
+    CSingleInstance instance;
+    if (!instance.becomePrimary()) {
+        // Another player runs: bring it forward, whatever our command line.
+        if (!instance.notifyPrimary()) {
+            std::fprintf(stderr, "korvid: another start holds %s but does not answer\n",
+                         qPrintable(instance.serverName()));
+            return 1;
+        }
+        return 0;
+    }
+
+    const QString programFolder = applicationDirPath();
+    setWindowIcon(QIcon(QDir(programFolder).filePath(QStringLiteral("korvid.png"))));
+    CComponentRegistrar registrar;
+    const auto registration = registrar.start(programFolder);
+
+    const QStringList args = arguments();
+    const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
+    CKorvidAppDlg window(programFolder, version, &setup_, path);
+    connect(&instance, &CSingleInstance::raiseRequested, &window, [&window] {
+        std::fprintf(stderr, "korvid: brought forward by a second start\n");
+        window.bringToFront();
+    });
+    window.show();
+
+
+    if (registration == CComponentRegistrar::Result::NoFolder) {
+        QTimer::singleShot(0, &window, [&window] {
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Korvid"),
+                                        QStringLiteral("cannot find module regsvr."), QMessageBox::Ok, &window);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
+
+    // Test and documentation aid: save a picture of the window and end.
+    const QString shot = qEnvironmentVariable("KORVID_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        QTimer::singleShot(800, &window, [&window, shot] {
+            if (!window.grab().save(shot)) std::fprintf(stderr, "korvid: cannot save %s\n", qPrintable(shot));
+            window.close();
+        });
+    }
+    return exec();
+}

@@ -1,0 +1,31 @@
+// The player's application object: language, settings, version text,
+// plugin registration, single instance and the main window's life.
+#pragma once
+
+#include "setup.h"
+
+#include <QApplication>
+#include <QString>
+
+class CKorvidApp : public QApplication {
+    Q_OBJECT
+public:
+    CKorvidApp(int& argc, char** argv);
+
+    // Runs the program; returns the process exit code.
+    int run();
+
+    // The build's version with "," turned into ".".
+    static QString versionText();
+    // Installs the Japanese texts when the system language is Japanese.
+    static bool installTranslations(QCoreApplication* app);
+    // Names the settings store ("Korvid", INI format).
+    static void nameSettings();
+    // Dark palette for the standard dialogs and message boxes, matching the skin.
+    static void applyLook(QApplication* app);
+
+    CSetup& setup() { return setup_; }
+
+private:
+    CSetup setup_;
+};

@@ -1,0 +1,81 @@
+#include "singleinstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace {
+QString runtimeFolder()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir)) dir = QDir::tempPath();
+    return dir;
+}
+}  // namespace
+
+CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent)
+{
+    serverName_ = QDir(runtimeFolder()).filePath(defaultKey());
+}
+
+CSingleInstance::~CSingleInstance()
+{
+    if (server_) server_->close();
+}
+
+QString CSingleInstance::defaultKey()
+{
+    QString key = QStringLiteral("korvid-%1").arg(getuid());
+    const QString extra = qEnvironmentVariable("KORVID_INSTANCE_KEY");
+    if (!extra.isEmpty()) key += QLatin1Char('-') + extra;
+    return key;
+}
+
+bool CSingleInstance::becomePrimary()
+{
+    lock_ = std::make_unique<QLockFile>(serverName_ + QStringLiteral(".lock"));
+    lock_->setStaleLockTime(0);  // stale only when its process is gone
+    if (!lock_->tryLock(0)) {
+        lock_.reset();
+        return false;
+    }
+    // The lock is ours, so any socket file left there is from a dead run.
+    QLocalServer::removeServer(serverName_);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(serverName_)) qWarning("korvid: cannot listen on %s: %s", qPrintable(serverName_),
+                                                qPrintable(server_->errorString()));
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* s = server_->nextPendingConnection()) {
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                if (s->readAll().contains("raise")) emit raiseRequested();
+                s->disconnectFromServer();
+            });
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+bool CSingleInstance::notifyPrimary(int timeoutMs)
+{
+    // The first process may still be starting: try until the deadline.
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(serverName_);
+        if (socket.waitForConnected(250)) {
+            socket.write("raise\n");
+            const bool ok = socket.waitForBytesWritten(1000);
+            socket.waitForDisconnected(1000);
+            return ok;
+        }
+        QThread::msleep(50);
+    }
+    return false;
+}

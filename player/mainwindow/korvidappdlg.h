@@ -1,0 +1,172 @@
+// The main window: a frameless, skinned window laid out from templates.ini.
+#pragma once
+
+#include "skin.h"
+
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <map>
+#include <vector>
+
+class CSkinButton;
+class CSkinEdit;
+class CVideoPlaySlider;
+class CXSliderCtrl;
+class CSetup;
+class QMessageBox;
+
+// Command identifiers of the main window.
+enum KorvidCommand {
+    IDC_OPEN_DIR = 1000,
+    IDC_OPEN_FILE = 1001,
+    IDC_PLAY = 1002,
+    IDC_PAUSE = 1003,
+    IDC_FF = 1005,
+    IDC_REWIND = 1006,
+    IDC_FRAME_BACK = 1007,
+    IDC_FRAME_NEXT = 1008,
+    IDC_EXIT = 1016,
+    IDC_MINIMIZE = 1017,
+    IDC_PLAY_SLIDER = 1018,
+    IDC_EXPORT_A = 1019,
+    IDC_EXPORT_B = 1020,
+    IDC_EXPORT_AVI = 1021,
+    IDC_EXPORT_JPEG = 1022,
+    IDC_FILE_RECOVERY = 1025,
+    IDC_THUMBNAIL = 1050,
+    IDC_PREVIEW_CHOSEN = 1051,
+    IDC_MAXIMIZE = 1056,
+    IDC_PREVIEW = 1057,
+    IDC_SETUP = 1058,
+    IDC_BACKUP = 1060,
+    IDC_TAB_CALENDAR = 1064,
+    IDC_TAB_LIST = 1065,
+    IDC_TAB_INFO = 1066,
+    IDC_HELP = 1067,
+    IDC_CHANGE_RATIO = 1071,
+    IDC_FILTER_A = 1073,
+    IDC_FILTER_M = 1074,
+    IDC_FILTER_E = 1075,
+    IDC_FILTER_T = 1076,
+};
+
+class CKorvidAppDlg : public QWidget {
+    Q_OBJECT
+public:
+    struct ButtonInfo {
+        const char* key;
+        int id;
+    };
+    // The 29 buttons' skin keys and ids, in creation order.
+    static const std::vector<ButtonInfo>& buttonTable();
+
+    // skinFolder: where templates.ini and the pictures are (the program folder).
+    CKorvidAppDlg(const QString& skinFolder, const QString& versionText, CSetup* setup,
+                  const QString& commandLinePath = QString(), QWidget* parent = nullptr);
+    ~CKorvidAppDlg() override;
+
+    const CSkin& skin() const { return skin_; }
+    bool skinLoaded() const { return skinLoaded_; }
+    QString templatePicturePath() const { return picturePath_; }
+    QString versionText() const { return version_; }
+
+    CSkinButton* button(int id) const;
+    std::vector<CSkinButton*> buttonsInCreationOrder() const { return buttons_; }
+    CVideoPlaySlider* playSlider() const { return playSlider_; }
+    CXSliderCtrl* volumeSlider() const { return volumeSlider_; }
+    CSkinEdit* playTimeField() const { return playTime_; }
+    QWidget* viewer() const { return viewer_; }
+    QRect videoArea() const { return videoArea_; }
+    const QPixmap& composedBackground() const { return background_; }
+    QRegion windowShape() const { return shape_; }
+    bool isMaximisedState() const { return maximised_; }
+    QString currentPath() const { return currentPath_; }
+    int currentFileIndex() const { return currentFileIndex_; }
+    int displayMode() const { return displayMode_; }
+
+    // Lays every placement record out for the current size.
+    void layoutWindow();
+    void toggleMaximise();
+    // Routes a command as the buttons do.
+    void onCommand(int id);
+    // The running program was asked to come forward (second start).
+    void bringToFront();
+
+    // Timer 500 (position update while playing) and 506 (open the command line).
+    QTimer* positionTimer() { return &timer500_; }
+    bool openTimerPending() const { return timer506_.isActive(); }
+
+signals:
+    // Emitted when the exit question was answered Yes, before closing.
+    void exitConfirmed();
+
+protected:
+    // The viewer control's place; a plain stand-in until the control exists.
+    virtual QWidget* createViewer(QWidget* parent);
+
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+
+private:
+    void createControls();
+    void applySkinToButtons();
+    void setTooltips();
+    void composeBackground(int W, int H);
+    void askExit();
+    void showSetup();
+    void recoverIndex();
+    void showMessage(const QString& text);
+    bool inSizeGrip(const QPoint& p) const;
+    QWidget* controlFor(const CtrlRect& r) const;
+
+    QString skinFolder_;
+    QString picturePath_;
+    QString version_;
+    CSetup* setup_;
+    CSkin skin_;
+    bool skinLoaded_ = false;
+
+    QWidget* viewer_ = nullptr;
+    CVideoPlaySlider* playSlider_ = nullptr;
+    CSkinEdit* playTime_ = nullptr;
+    CXSliderCtrl* volumeSlider_ = nullptr;
+    std::vector<CSkinButton*> buttons_;
+    std::map<int, CSkinButton*> byId_;
+    std::map<QString, CSkinButton*> byKey_;
+
+    QPixmap background_;
+    QRegion shape_;
+    QRect videoArea_;
+    QRect restoreRect_;
+    QString currentPath_;
+    int currentFileIndex_ = -1;
+    int startOffset_ = 0;
+    int playing_ = 0;
+    int opened_ = 0;
+    int pausedForDialog_ = 0;
+    bool maximised_ = false;
+    bool fullScreen_ = false;
+    int displayMode_ = 0;
+
+    bool dragging_ = false;
+    bool resizing_ = false;
+    QPoint pressPoint_;
+    QPoint resizeStart_;
+    QSize resizeStartSize_;
+
+    QTimer timer500_;
+    QTimer timer506_;
+    QPointer<QMessageBox> exitBox_;
+    bool exitConfirmed_ = false;
+    bool templateReported_ = false;
+};

@@ -1,0 +1,99 @@
+// Run with a Japanese locale (see CMakeLists.txt).
+#include "korvidapp.h"
+#include "korvidappdlg.h"
+#include "language.h"
+#include "playertest.h"
+#include "setup.h"
+#include "skinbutton.h"
+#include "skindialog.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using playertest::binDir;
+
+TEST(Japanese, LocaleSelectsJapanese)
+{
+    EXPECT_TRUE(isJapaneseUi());
+    EXPECT_EQ(languageSuffix(), QStringLiteral("-jp"));
+    EXPECT_TRUE(CSkinDialog::backgroundPath(QStringLiteral("template-backup")).endsWith(QStringLiteral("template-backup-jp.gif")));
+}
+
+TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips)
+{
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QStringLiteral("1.0.0.0"), &setup);
+    EXPECT_EQ(win.templatePicturePath(), QDir(binDir()).filePath(QStringLiteral("templates-jp.gif")));
+    EXPECT_TRUE(win.skin().warnings().isEmpty());
+    EXPECT_EQ(win.button(IDC_PLAY)->toolTip(), QStringLiteral("再生"));
+    EXPECT_EQ(win.button(IDC_OPEN_DIR)->toolTip(), QStringLiteral("フォルダを開く"));
+    EXPECT_EQ(win.button(IDC_EXIT)->toolTip(), QStringLiteral("終了"));
+    EXPECT_EQ(win.button(IDC_FILTER_A)->toolTip(), QStringLiteral("フィルター A(アラーム)"));
+    win.onCommand(IDC_MAXIMIZE);
+    EXPECT_EQ(win.button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("元のサイズに戻す"));
+    win.onCommand(IDC_MAXIMIZE);
+    EXPECT_EQ(win.button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("最大化"));
+}
+
+TEST(Japanese, EveryButtonWithATooltipIsTranslated)
+{
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup);
+    for (CSkinButton* b : win.buttonsInCreationOrder()) {
+        const QString tip = b->toolTip();
+        if (tip.isEmpty()) continue;
+        bool ascii = true;
+        for (QChar c : tip) ascii = ascii && c.unicode() < 128;
+        EXPECT_FALSE(ascii) << b->objectName().toStdString() << ": " << tip.toStdString();
+    }
+}
+
+TEST(Japanese, SetupDialogTexts)
+{
+    CSetup setup;
+    auto* dlg = qobject_cast<CSetupDialog*>(setup.createDialog(nullptr, QStringLiteral("1.0.0.0")));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("設定"));
+    EXPECT_EQ(dlg->motionAreaBox()->text(), QStringLiteral("表示"));
+    EXPECT_EQ(dlg->readEventBox()->text(), QStringLiteral("読込"));
+    bool confirm = false;
+    for (QPushButton* b : dlg->findChildren<QPushButton*>()) confirm = confirm || b->text() == QStringLiteral("確認");
+    EXPECT_TRUE(confirm);
+    delete dlg;
+}
+
+TEST(Japanese, MessagesAreTranslated)
+{
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup);
+    win.show();
+    win.onCommand(IDC_EXPORT_A);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(playertest::waitUntil([&] {
+        for (QMessageBox* b : win.findChildren<QMessageBox*>())
+            if (b->isVisible()) box = b;
+        return box != nullptr;
+    }));
+    EXPECT_EQ(box->text(), QStringLiteral("ビデオが開かれていません。"));
+    box->done(0);
+}
+
+TEST(Japanese, IndexRecoveryAsksForAFolderInJapanese)
+{
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup);
+    win.show();
+    win.onCommand(IDC_FILE_RECOVERY);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(playertest::waitUntil([&] {
+        for (QMessageBox* b : win.findChildren<QMessageBox*>())
+            if (b->isVisible()) box = b;
+        return box != nullptr;
+    }));
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("インデックスファイルを復旧するには")));
+    box->done(0);
+}

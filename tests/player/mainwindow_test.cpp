@@ -1,0 +1,458 @@
+#include "korvidappdlg.h"
+#include "playertest.h"
+#include "setup.h"
+#include "skinbutton.h"
+#include "skinedit.h"
+#include "tempdirs.h"
+#include "testrecordings.h"
+#include "videolibrary.h"
+#include "videoplayslider.h"
+#include "xsliderctrl.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using playertest::binDir;
+using playertest::waitUntil;
+
+namespace {
+
+QMessageBox* openMessageBox(QWidget* parent)
+{
+    for (QMessageBox* b : parent->findChildren<QMessageBox*>())
+        if (b->isVisible()) return b;
+    return nullptr;
+}
+
+void closeMessageBoxes(QWidget* parent)
+{
+    for (QMessageBox* b : parent->findChildren<QMessageBox*>()) b->done(QMessageBox::Ok);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        win = std::make_unique<CKorvidAppDlg>(binDir(), QStringLiteral("1.0.0.0"), &setup);
+        win->show();
+        ASSERT_TRUE(waitUntil([&] { return win->isVisible(); }));
+    }
+    void TearDown() override
+    {
+        if (win) closeMessageBoxes(win.get());
+    }
+    QRect expected(const QString& name) const
+    {
+        for (const CtrlRect& r : win->skin().records())
+            if (r.name == name) return CSkin::place(r, win->width() + 2, win->height() + 2, win->skin().designSize());
+        return QRect();
+    }
+    CSetup setup;
+    std::unique_ptr<CKorvidAppDlg> win;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, ButtonsInCreationOrderWithTheirCommandIds)
+{
+    const auto buttons = win->buttonsInCreationOrder();
+    const std::vector<int> ids = {1060, 1067, 1058, 1017, 1056, 1016, 1064, 1065, 1066, 1007, 1006, 1003, 1002, 1005,
+                                  1008, 1071, 1025, 1001, 1000, 1019, 1020, 1021, 1022, 1057, 1073, 1074, 1075, 1076};
+    ASSERT_EQ(buttons.size(), ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(buttons[i]->id(), ids[i]);
+        EXPECT_EQ(buttons[i]->objectName(), QLatin1String(CKorvidAppDlg::buttonTable()[i].key));
+        EXPECT_TRUE(buttons[i]->isVisible()) << buttons[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindow, ImageModesFollowTheStateKinds)
+{
+    EXPECT_EQ(win->button(IDC_EXIT)->mode(), 2);
+    EXPECT_FALSE(win->button(IDC_EXIT)->hasImages2());
+    EXPECT_EQ(win->button(IDC_PLAY)->mode(), 2);
+    EXPECT_TRUE(win->button(IDC_PLAY)->hasImages2());
+    EXPECT_EQ(win->button(IDC_FILTER_A)->mode(), 3);
+    EXPECT_TRUE(win->button(IDC_FILTER_A)->hasImages2());
+    // Filters start on (state 0), the list page is the chosen tab.
+    EXPECT_FALSE(win->button(IDC_FILTER_T)->active());
+    EXPECT_FALSE(win->button(IDC_TAB_LIST)->active());
+    EXPECT_TRUE(win->button(IDC_TAB_INFO)->active());
+}
+
+TEST_F(MainWindow, EnglishTooltips)
+{
+    EXPECT_EQ(win->templatePicturePath(), QDir(binDir()).filePath(QStringLiteral("templates-en.gif")));
+    EXPECT_EQ(win->button(IDC_PLAY)->toolTip(), QStringLiteral("Play"));
+    EXPECT_EQ(win->button(IDC_OPEN_DIR)->toolTip(), QStringLiteral("Open Folder"));
+    EXPECT_EQ(win->button(IDC_BACKUP)->toolTip(), QStringLiteral("Backup Files"));
+    EXPECT_EQ(win->button(IDC_FILTER_E)->toolTip(), QStringLiteral("Filter E(Emergency)"));
+    EXPECT_EQ(win->button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("Maximize"));
+    EXPECT_TRUE(win->button(IDC_TAB_CALENDAR)->toolTip().isEmpty());
+}
+
+TEST_F(MainWindow, StartsAtTheDesignSizeWhichIsTheMinimum)
+{
+    EXPECT_EQ(win->size(), win->skin().designSize());
+    EXPECT_EQ(win->minimumSize(), win->skin().designSize());
+    win->resize(200, 200);
+    EXPECT_EQ(win->size(), win->skin().designSize());
+}
+
+TEST_F(MainWindow, EveryRecordIsPlacedOnEveryResize)
+{
+    for (QSize size : {QSize(1100, 720), QSize(1400, 900), QSize(1234, 777)}) {
+        win->resize(size);
+        SCOPED_TRACE(size.width());
+        for (CSkinButton* b : win->buttonsInCreationOrder())
+            EXPECT_EQ(b->geometry(), expected(b->objectName())) << b->objectName().toStdString();
+        EXPECT_EQ(win->playSlider()->geometry(), expected(QStringLiteral("m_sldPlaySlider")));
+        EXPECT_EQ(win->volumeSlider()->geometry(), expected(QStringLiteral("m_sldNavAudio")));
+        EXPECT_EQ(win->playTimeField()->geometry(), expected(QStringLiteral("m_edtNavPlaytime")));
+        EXPECT_EQ(win->videoArea(), expected(QStringLiteral("m_Korvid")));
+        EXPECT_EQ(win->composedBackground().size(), size + QSize(2, 2));
+    }
+    // The exit button keeps its distance from the right edge.
+    EXPECT_EQ(win->width() + 2 - win->button(IDC_EXIT)->x(), 74);
+}
+
+TEST_F(MainWindow, ViewerStandInIsHiddenWhileNothingPlays)
+{
+    ASSERT_NE(win->viewer(), nullptr);
+    EXPECT_FALSE(win->viewer()->isVisible());
+    EXPECT_EQ(win->displayMode(), 0);
+    EXPECT_FALSE(win->videoArea().isEmpty());
+}
+
+TEST_F(MainWindow, ViewerStandInPaintsTheViewerBackground)
+{
+    QWidget* viewer = win->viewer();
+    viewer->resize(40, 30);
+    EXPECT_EQ(viewer->grab().toImage().pixelColor(20, 15), QColor(102, 101, 101));
+}
+
+TEST_F(MainWindow, KeyboardShortcutsReachTheCommands)
+{
+    win->activateWindow();
+    const auto shortcuts = win->findChildren<QShortcut*>();
+    QStringList keys;
+    for (QShortcut* s : shortcuts) keys << s->key().toString();
+    EXPECT_TRUE(keys.contains(QStringLiteral("Ctrl+Q")));
+    EXPECT_TRUE(keys.contains(QStringLiteral("Ctrl+O")));
+    EXPECT_TRUE(keys.contains(QStringLiteral("F1")));
+    for (QShortcut* s : shortcuts)
+        if (s->key().toString() == QStringLiteral("Ctrl+Q")) s->activated();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("Do you want to exit?"));
+}
+
+TEST_F(MainWindow, RoundedOutlineOfThreeRectangles)
+{
+    const QRegion r = win->windowShape();
+    const int W = win->width() + 2;
+    const int H = win->height() + 2;
+    EXPECT_FALSE(r.contains(QPoint(0, 0)));
+    EXPECT_TRUE(r.contains(QPoint(7, 7)));
+    EXPECT_FALSE(r.contains(QPoint(W - 1, 0)));
+    EXPECT_TRUE(r.contains(QPoint(W - 8, 300)));
+    EXPECT_FALSE(r.contains(QPoint(0, H - 1)));
+    EXPECT_FALSE(r.contains(QPoint(W - 1, H - 1)));
+    EXPECT_TRUE(r.contains(QPoint(W / 2, H / 2)));
+    EXPECT_TRUE(r.contains(QPoint(450, H - 5)));
+}
+
+TEST_F(MainWindow, BackgroundIsComposedFromTheNineTiles)
+{
+    const QImage bg = win->composedBackground().toImage();
+    const QImage tl = win->skin().bitmap(QStringLiteral("m_pbmBG11")).toImage();
+    const QImage br = win->skin().bitmap(QStringLiteral("m_pbmBG33")).toImage();
+    EXPECT_EQ(bg.pixelColor(30, 20), tl.pixelColor(30, 20));
+    EXPECT_EQ(bg.pixelColor(bg.width() - br.width() + 5, bg.height() - 5), br.pixelColor(5, br.height() - 5));
+    EXPECT_EQ(bg.pixelColor(bg.width() - 200, 300), QColor(8, 8, 8)) << "the body is filled with RGB 8, 8, 8";
+    // The version is written into the centre picture.
+    const QImage centre = win->skin().bitmap(QStringLiteral("m_pbmBG22")).toImage();
+    const QPoint at((bg.width() - centre.width() - 300) / 2, (bg.height() - centre.height() - 60) / 2);
+    bool differs = false;
+    for (int x = 135; x < 200; ++x)
+        for (int y = 63; y < 76; ++y)
+            if (bg.pixelColor(at + QPoint(x, y)) != centre.pixelColor(x, y)) differs = true;
+    EXPECT_TRUE(differs);
+    EXPECT_EQ(win->versionText(), QStringLiteral("1.0.0.0"));
+}
+
+TEST_F(MainWindow, MaximiseToggleSwapsTooltipAndRestores)
+{
+    const QRect before = win->geometry();
+    win->onCommand(IDC_MAXIMIZE);
+    EXPECT_TRUE(win->isMaximisedState());
+    EXPECT_EQ(win->button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("Back to Original Size"));
+    EXPECT_EQ(win->button(IDC_MAXIMIZE)->currentImage(), CSkinButton::Image::Set2Normal);
+    const QRect screen = win->screen()->geometry();
+    EXPECT_EQ(win->size(), (screen.size() + QSize(1, 1)).expandedTo(win->minimumSize()));
+    win->onCommand(IDC_MAXIMIZE);
+    EXPECT_FALSE(win->isMaximisedState());
+    EXPECT_EQ(win->geometry(), before);
+    EXPECT_EQ(win->button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("Maximize"));
+    EXPECT_EQ(win->button(IDC_MAXIMIZE)->currentImage(), CSkinButton::Image::Set1Normal);
+}
+
+TEST_F(MainWindow, MinimiseAndComeBackWhenAskedForward)
+{
+    win->onCommand(IDC_MINIMIZE);
+    EXPECT_TRUE(waitUntil([&] { return win->isMinimized(); }));
+    win->bringToFront();
+    EXPECT_TRUE(waitUntil([&] { return !win->isMinimized() && win->isVisible(); }));
+}
+
+TEST_F(MainWindow, DoubleClickNearTheTopTogglesMaximised)
+{
+    playertest::sendMouse(win.get(), QEvent::MouseButtonDblClick, {600, 100});
+    EXPECT_FALSE(win->isMaximisedState());
+    playertest::sendMouse(win.get(), QEvent::MouseButtonDblClick, {600, 20});
+    EXPECT_TRUE(win->isMaximisedState());
+    playertest::sendMouse(win.get(), QEvent::MouseButtonDblClick, {600, 20});
+    EXPECT_FALSE(win->isMaximisedState());
+}
+
+TEST_F(MainWindow, DraggingTheBackgroundMovesAndSnaps)
+{
+    win->move(300, 200);
+    const QPoint grab(600, 300);
+    playertest::press(win.get(), grab);
+    // A target 10 pixels from the screen's left edge snaps to 0.
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(10, 250) + grab), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(win.get(), &move);
+    EXPECT_EQ(win->pos(), QPoint(0, 250));
+    QMouseEvent move2(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(120, 130) + grab), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(win.get(), &move2);
+    EXPECT_EQ(win->pos(), QPoint(120, 130));
+    playertest::release(win.get(), grab);
+    QMouseEvent after(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(500, 500) + grab), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(win.get(), &after);
+    EXPECT_EQ(win->pos(), QPoint(120, 130)) << "the release ends the drag";
+}
+
+TEST_F(MainWindow, BottomRightCornerResizes)
+{
+    const QSize before = win->size();
+    const QPoint corner(win->width() - 5, win->height() - 5);
+    playertest::press(win.get(), corner);
+    const QPoint global = win->mapToGlobal(corner);
+    QMouseEvent move(QEvent::MouseMove, QPointF(corner + QPoint(80, 40)), QPointF(global + QPoint(80, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(win.get(), &move);
+    playertest::release(win.get(), corner + QPoint(80, 40));
+    EXPECT_EQ(win->size(), before + QSize(80, 40));
+    EXPECT_EQ(win->composedBackground().size(), before + QSize(82, 42));
+}
+
+TEST_F(MainWindow, EnterAndEscapeAreSwallowed)
+{
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(win.get(), &e);
+        EXPECT_TRUE(e.isAccepted());
+    }
+    EXPECT_TRUE(win->isVisible());
+}
+
+TEST_F(MainWindow, ExitAsksFirstAndClosesOnYes)
+{
+    bool confirmed = false;
+    QObject::connect(win.get(), &CKorvidAppDlg::exitConfirmed, [&] { confirmed = true; });
+    win->button(IDC_EXIT)->commandSent(IDC_EXIT);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("Do you want to exit?"));
+    box->button(QMessageBox::No)->click();
+    ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_FALSE(confirmed);
+
+    win->onCommand(IDC_EXIT);
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    box->button(QMessageBox::Yes)->click();
+    EXPECT_TRUE(waitUntil([&] { return !win->isVisible(); }));
+    EXPECT_TRUE(confirmed);
+}
+
+TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
+{
+    for (int id : {IDC_EXPORT_A, IDC_EXPORT_B, IDC_EXPORT_JPEG, IDC_EXPORT_AVI}) {
+        win->onCommand(id);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
+        EXPECT_EQ(box->text(), QStringLiteral("Video is not opened.")) << id;
+        box->done(QMessageBox::Ok);
+        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
+        EXPECT_TRUE(win->button(id)->active());
+    }
+    win->onCommand(IDC_CHANGE_RATIO);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("Available only while playing video"));
+}
+
+TEST_F(MainWindow, LaterCommandsDoNothingVisibleYet)
+{
+    for (int id : {IDC_OPEN_DIR, IDC_OPEN_FILE, IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK,
+                   IDC_FRAME_NEXT, IDC_PREVIEW, IDC_BACKUP, IDC_HELP}) {
+        win->onCommand(id);
+        EXPECT_TRUE(win->button(id)->active()) << id;
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(openMessageBox(win.get()), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(win->displayMode(), 0);
+}
+
+TEST_F(MainWindow, SetupButtonOpensTheSettingsDialog)
+{
+    win->onCommand(IDC_SETUP);
+    CSetupDialog* dlg = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (dlg = win->findChild<CSetupDialog*>()) != nullptr && dlg->isVisible(); }));
+    EXPECT_EQ(dlg->versionLabel()->text(), QStringLiteral("Version : 1.0.0.0"));
+    dlg->reject();
+    EXPECT_TRUE(waitUntil([&] { return win->findChild<CSetupDialog*>() == nullptr; }));
+    EXPECT_TRUE(win->button(IDC_SETUP)->active());
+}
+
+TEST_F(MainWindow, PlayTimeFieldTakesNoKeyboardInput)
+{
+    EXPECT_EQ(win->playTimeField()->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(win->playTimeField()->isReadOnly());
+    EXPECT_FALSE(win->playSlider()->isEnabled());
+    EXPECT_EQ(win->volumeSlider()->value(), 5);
+    EXPECT_EQ(win->volumeSlider()->maximum(), 10);
+}
+
+TEST(MainWindowSkin, WithoutTemplatesIniTheWindowSaysSoAndStillRuns)
+{
+    QTemporaryDir empty;
+    CSetup setup;
+    CKorvidAppDlg win(empty.path(), QStringLiteral("1.0.0.0"), &setup);
+    EXPECT_FALSE(win.skinLoaded());
+    win.show();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("No Template File"));
+    box->done(QMessageBox::Ok);
+    win.resize(900, 700);
+    for (CSkinButton* b : win.buttonsInCreationOrder()) EXPECT_FALSE(b->isVisible());
+    EXPECT_FALSE(win.playSlider()->isVisible());
+    EXPECT_FALSE(win.volumeSlider()->isVisible());
+    EXPECT_FALSE(win.playTimeField()->isVisible());
+    EXPECT_FALSE(win.grab().isNull());
+}
+
+TEST(MainWindowSkin, BrokenLinesAndAMissingPictureDoNotStopTheWindow)
+{
+    QTemporaryDir dir;
+    QFile ini(QDir(dir.path()).filePath(QStringLiteral("templates.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("DLGSIZE\t640\t480\nBUTTON\tm_btnMainExit\t3BTN\tr\t0\t0\t30\t30\t0\t-40\t5\n"
+              "BUTTON\tm_btnNavPlay\t3BTN\n CTRL\tVIEWER\tm_Korvid\t10\t40\t+600\t+400\n"
+              "BITMAP\tm_pbmBG11\t0\t0\t99999999\t5\n");
+    ini.close();
+    CSetup setup;
+    CKorvidAppDlg win(dir.path(), QString(), &setup);
+    ASSERT_TRUE(win.skinLoaded());
+    EXPECT_GE(win.skin().warnings().size(), 2);
+    win.show();
+    EXPECT_EQ(win.size(), QSize(640, 480));
+    EXPECT_TRUE(win.button(IDC_EXIT)->isVisible());
+    EXPECT_EQ(win.button(IDC_EXIT)->geometry(), QRect(642 - 40, 5, 30, 30));
+    EXPECT_FALSE(win.button(IDC_PLAY)->isVisible());
+    EXPECT_EQ(win.videoArea(), QRect(10, 40, 602, 402));
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("templates-en.gif"))) << box->text().toStdString();
+    box->done(QMessageBox::Ok);
+    EXPECT_FALSE(win.grab().isNull());
+}
+
+TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem)
+{
+    const QString thumbs = QString::fromStdString(qmr3::thumbnailDir());
+    const QString temps = QString::fromStdString(qmr3::temporaryDir());
+    ASSERT_TRUE(QDir().mkpath(thumbs + QStringLiteral("keep")));
+    ASSERT_TRUE(QDir().mkpath(temps));
+    for (const QString& f : {thumbs + QStringLiteral("110x72-a.bmp"), temps + QStringLiteral("temp.avi"),
+                             thumbs + QStringLiteral("keep/inner.bmp")}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    {
+        CSetup setup;
+        CKorvidAppDlg win(binDir(), QString(), &setup);
+        win.show();
+    }
+    EXPECT_FALSE(QFile::exists(thumbs + QStringLiteral("110x72-a.bmp")));
+    EXPECT_FALSE(QFile::exists(temps + QStringLiteral("temp.avi")));
+    EXPECT_TRUE(QFile::exists(thumbs + QStringLiteral("keep/inner.bmp")));
+    EXPECT_TRUE(QDir(thumbs).exists());
+    EXPECT_TRUE(QDir(temps).exists());
+}
+
+TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer)
+{
+    CSetup setup;
+    CKorvidAppDlg none(binDir(), QString(), &setup);
+    EXPECT_FALSE(none.openTimerPending());
+    CKorvidAppDlg withPath(binDir(), QString(), &setup, QStringLiteral("/data/r.qmr3"));
+    EXPECT_TRUE(withPath.openTimerPending());
+    EXPECT_EQ(withPath.currentPath(), QStringLiteral("/data/r.qmr3"));
+    EXPECT_TRUE(waitUntil([&] { return !withPath.openTimerPending(); }, 3000));
+}
+
+TEST(MainWindowIndexRecovery, AsksForAFolderFirst)
+{
+    testrec::TempDir empty;
+    theVideoLibrary().scan(empty.path());
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup);
+    win.show();
+    win.onCommand(IDC_FILE_RECOVERY);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("In order to restore index file,\nplease open the target folder first."));
+    EXPECT_TRUE(win.button(IDC_FILE_RECOVERY)->active());
+    box->done(0);
+}
+
+TEST(MainWindowIndexRecovery, WritesTheIndexOfTheOpenedFolder)
+{
+    using namespace testrec;
+    TempDir dir;
+    writeRecording(dir.file("a.qmr3"), steadyFrames(at(2010, 3, 15, 8, 0, 0), 5));
+    writeRecording(dir.file("b.qmr3"), steadyFrames(at(2010, 3, 15, 9, 0, 0), 5));
+    ASSERT_EQ(theVideoLibrary().scan(dir.path()), 2);
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup, QString::fromStdString(dir.path()));
+    win.show();
+    win.onCommand(IDC_FILE_RECOVERY);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    EXPECT_EQ(box->text(), QStringLiteral("Index Recovery Completed (2 files)"));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(dir.file("filelist.lst"))).size(), 112);
+    box->done(0);
+    TempDir empty;
+    theVideoLibrary().scan(empty.path());
+}
