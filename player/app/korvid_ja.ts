@@ -145,6 +145,26 @@ please open the target folder first.</source>
         <source>Left out:</source>
         <translation>除外したファイル:</translation>
     </message>
+    <message>
+        <source>Please choose a folder</source>
+        <translation>フォルダを選択してください</translation>
+    </message>
+    <message>
+        <source>QMR3 Video File</source>
+        <translation>QMR3 ビデオファイル</translation>
+    </message>
+    <message>
+        <source>QMR3 Files (*.qmr3)</source>
+        <translation>QMR3 ファイル (*.qmr3)</translation>
+    </message>
+    <message>
+        <source>Read Video List</source>
+        <translation>録画リストを読み込み中</translation>
+    </message>
+    <message>
+        <source>Read Video Info</source>
+        <translation>録画情報を読み込み中</translation>
+    </message>
 </context>
 <context>
     <name>CSetupDialog</name>
@@ -175,6 +195,84 @@ please open the target folder first.</source>
     <message>
         <source>Confirm</source>
         <translation>確認</translation>
+    </message>
+</context>
+<context>
+    <name>CThumbnailCtrl</name>
+    <message>
+        <source>pcs</source>
+        <translation>個</translation>
+    </message>
+    <message>
+        <source>File Information</source>
+        <translation>ファイル情報</translation>
+    </message>
+    <message>
+        <source>Total Number of Files</source>
+        <translation>総ファイル数</translation>
+    </message>
+    <message>
+        <source>Total Memory Size</source>
+        <translation>総容量</translation>
+    </message>
+    <message>
+        <source>Total Recording Time</source>
+        <translation>総録画時間</translation>
+    </message>
+    <message>
+        <source>Total Recording Period</source>
+        <translation>総録画期間</translation>
+    </message>
+    <message>
+        <source>day(s)</source>
+        <translation>日</translation>
+    </message>
+    <message>
+        <source>Start Time</source>
+        <translation>開始時刻</translation>
+    </message>
+    <message>
+        <source>Finish Time</source>
+        <translation>終了時刻</translation>
+    </message>
+    <message>
+        <source>Event Information (File Count)</source>
+        <translation>イベント情報 (ファイル数)</translation>
+    </message>
+    <message>
+        <source>m</source>
+        <translation>分</translation>
+    </message>
+    <message>
+        <source>s</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>Damaged</source>
+        <translation>破損</translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation>読み込み中...</translation>
+    </message>
+    <message>
+        <source>No recordings for this filter</source>
+        <translation>このフィルタに該当する録画はありません</translation>
+    </message>
+    <message>
+        <source>No recordings opened</source>
+        <translation>録画が開かれていません</translation>
+    </message>
+    <message>
+        <source>Preparing Pictures (%1/%2)</source>
+        <translation>画像を準備中 (%1/%2)</translation>
+    </message>
+</context>
+<context>
+    <name>CAsyncFrameGrabber</name>
+    <message>
+        <source>ffmpeg was not found next to the program or on the PATH; pictures of recordings cannot be made.</source>
+        <translation>ffmpeg がプログラムのフォルダにも PATH にも見つかりません。録画の画像を作成できません。</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "skinbutton.h"
 #include "skindialog.h"
 #include "skinedit.h"
+#include "thumbnailctrl.h"
 #include "tempdirs.h"
 #include "indexrecovery.h"
 #include "videolibrary.h"
@@ -13,6 +14,9 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -96,6 +100,7 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
     for (const QString& w : skin_.warnings()) qWarning("korvid: skin: %s", qPrintable(w));
     applySkinToButtons();
     setTooltips();
+    thumb_->setSkin(&skin_);
 
     // Initialisation.
     playSlider_->setSkin(skin_.bitmap(QStringLiteral("m_pbmSliderVideoBgLeft")),
@@ -133,6 +138,10 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
 
 CKorvidAppDlg::~CKorvidAppDlg()
 {
+    theVideoLibrary().setStatusCallback({});
+    // The panel's grabs end before their folders are emptied.
+    delete thumb_;
+    thumb_ = nullptr;
     timer500_.stop();
     timer506_.stop();
     // Temporary files of this run; the folders themselves stay.
@@ -177,6 +186,24 @@ void CKorvidAppDlg::createControls()
 
     viewer_ = createViewer(this);
     viewer_->hide();
+
+    thumb_ = new CThumbnailCtrl(theVideoLibrary(), this);
+    connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
+    connect(thumb_, &CThumbnailCtrl::statusText, this, &CKorvidAppDlg::showStatusText);
+    connect(thumb_, &CThumbnailCtrl::toolProblem, this, [this](const QString& text) {
+        // One message per run, however many pictures are missing.
+        if (toolProblemShown_) return;
+        toolProblemShown_ = true;
+        showMessage(text);
+    });
+    theVideoLibrary().setStatusCallback([this](const std::string& text) {
+        // The catalogue speaks English; its two progress words are translated here.
+        QString t = QString::fromStdString(text);
+        static const char* const words[] = {QT_TR_NOOP("Read Video List"), QT_TR_NOOP("Read Video Info")};
+        for (const char* word : words)
+            if (t.startsWith(QLatin1String(word))) t = tr(word) + t.mid(int(qstrlen(word)));
+        showStatusText(t);
+    });
 }
 
 void CKorvidAppDlg::applySkinToButtons()
@@ -255,7 +282,8 @@ QWidget* CKorvidAppDlg::controlFor(const CtrlRect& r) const
     case CtrlRect::AudioSlider: return volumeSlider_;
     case CtrlRect::VideoSlider: return playSlider_;
     case CtrlRect::PlayTime: return playTime_;
-    default: return nullptr;  // the info panel comes with the catalogue browser
+    case CtrlRect::Thumbnail: return thumb_;
+    default: return nullptr;
     }
 }
 
@@ -330,7 +358,7 @@ void CKorvidAppDlg::layoutWindow()
         }
     }
     for (QWidget* w : {static_cast<QWidget*>(playSlider_), static_cast<QWidget*>(playTime_),
-                       static_cast<QWidget*>(volumeSlider_)})
+                       static_cast<QWidget*>(volumeSlider_), static_cast<QWidget*>(thumb_)})
         w->setVisible(placed.contains(w));
     for (CSkinButton* b : buttons_) b->setVisible(placed.contains(b));
     playSlider_->update();
@@ -573,11 +601,20 @@ void CKorvidAppDlg::onCommand(int id)
     case IDC_FILTER_A:
     case IDC_FILTER_M:
     case IDC_FILTER_E:
-    case IDC_FILTER_T:
+    case IDC_FILTER_T: toggleFilter(id); return;
     case IDC_TAB_CALENDAR:
     case IDC_TAB_LIST:
-    case IDC_TAB_INFO:
-        // Two-state buttons: their state belongs to the catalogue browser.
+    case IDC_TAB_INFO: choosePanelPage(id); return;
+    case IDC_OPEN_DIR:
+        openFolderDialog();
+        if (b) b->setActive(true);
+        return;
+    case IDC_OPEN_FILE:
+        openFilesDialog();
+        if (b) b->setActive(true);
+        return;
+    case IDC_THUMBNAIL:
+        if (thumb_) playChosenFile(thumb_->selectedFile());
         return;
     default:
         // Commands whose work arrives with later parts of the player do
@@ -585,4 +622,105 @@ void CKorvidAppDlg::onCommand(int id)
         if (b) b->setActive(true);
         return;
     }
+}
+
+void CKorvidAppDlg::showStatusText(const QString& text)
+{
+    // Scans run on this thread: draw the text at once.
+    playTime_->setText(text);
+    playTime_->repaint();
+}
+
+void CKorvidAppDlg::toggleFilter(int id)
+{
+    CSkinButton* b = button(id);
+    if (!b) return;
+    // Inactive (the second image set) means the kind is shown.
+    b->setActive(!b->active());
+    const int bit = id == IDC_FILTER_A ? 0x01 : id == IDC_FILTER_E ? 0x02 : id == IDC_FILTER_M ? 0x04 : 0x08;
+    thumb_->setFilterBit(bit, !b->active());
+}
+
+void CKorvidAppDlg::choosePanelPage(int id)
+{
+    const int page = id == IDC_TAB_LIST ? CThumbnailCtrl::ListPage
+                     : id == IDC_TAB_CALENDAR ? CThumbnailCtrl::CalendarPage
+                                              : CThumbnailCtrl::InfoPage;
+    for (int tab : {IDC_TAB_CALENDAR, IDC_TAB_LIST, IDC_TAB_INFO})
+        if (CSkinButton* t = button(tab)) t->setActive(tab != id);
+    thumb_->setPage(page);
+}
+
+void CKorvidAppDlg::openRecordings(const QString& text)
+{
+    if (text.isEmpty()) return;
+    currentPath_ = text;
+    currentFileIndex_ = -1;
+    CVideoLibrary::clearThumbnails();
+    theVideoLibrary().scan(text.toStdString());
+    afterOpen();
+}
+
+void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
+{
+    if (files.isEmpty()) return;
+    currentPath_ = files.join(QLatin1Char('|'));
+    currentFileIndex_ = -1;
+    CVideoLibrary::clearThumbnails();
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(f.toStdString());
+    // The list as chosen: a "|" inside a file name cannot split it.
+    theVideoLibrary().scanFileList(paths);
+    afterOpen();
+}
+
+void CKorvidAppDlg::afterOpen()
+{
+    thumb_->resetForOpen();
+    for (int id : {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T})
+        if (CSkinButton* f = button(id)) f->setActive(false);
+    thumb_->update();
+}
+
+void CKorvidAppDlg::openFolderDialog()
+{
+    QSettings settings;
+    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
+    auto* dlg = new QFileDialog(this, tr("Please choose a folder"), start);
+    dlg->setFileMode(QFileDialog::Directory);
+    dlg->setOption(QFileDialog::ShowDirsOnly, true);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QFileDialog::fileSelected, this, [this](const QString& chosen) {
+        if (chosen.isEmpty()) return;
+        QString folder = QDir::cleanPath(chosen);
+        if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+        QSettings().setValue(QStringLiteral("dirName/strPath"), folder);
+        openRecordings(folder);
+    });
+    dlg->open();
+}
+
+void CKorvidAppDlg::openFilesDialog()
+{
+    QSettings settings;
+    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
+    auto* dlg = new QFileDialog(this, tr("QMR3 Video File"), start, tr("QMR3 Files (*.qmr3)"));
+    dlg->setFileMode(QFileDialog::ExistingFiles);
+    dlg->setDefaultSuffix(QStringLiteral("qmr3"));
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
+        if (files.isEmpty()) return;
+        QSettings().setValue(QStringLiteral("dirName/strPath"), QFileInfo(files.first()).absolutePath() + QLatin1Char('/'));
+        openRecordingFiles(files);
+    });
+    dlg->open();
+}
+
+void CKorvidAppDlg::playChosenFile(int index)
+{
+    // Playback arrives with the viewer; the panel keeps showing the choice.
+    if (index < 0 || index >= theVideoLibrary().fileCount()) return;
+    if (theVideoLibrary().damaged(index)) return;
+    currentFileIndex_ = index;
+    thumb_->markSelection(index);
 }

@@ -13,6 +13,7 @@
 
 class CSkinButton;
 class CSkinEdit;
+class CThumbnailCtrl;
 class CVideoPlaySlider;
 class CXSliderCtrl;
 class CSetup;
@@ -79,6 +80,12 @@ public:
     CXSliderCtrl* volumeSlider() const { return volumeSlider_; }
     CSkinEdit* playTimeField() const { return playTime_; }
     QWidget* viewer() const { return viewer_; }
+    CThumbnailCtrl* thumbnailCtrl() const { return thumb_; }
+
+    // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
+    // panel (what the Open Folder and Open Files dialogs lead to).
+    void openRecordings(const QString& text);
+    void openRecordingFiles(const QStringList& files);
     QRect videoArea() const { return videoArea_; }
     const QPixmap& composedBackground() const { return background_; }
     QRegion windowShape() const { return shape_; }
@@ -103,6 +110,11 @@ signals:
     // Emitted when the exit question was answered Yes, before closing.
     void exitConfirmed();
 
+public slots:
+    // A recording was chosen in the panel. Playing it belongs to playback
+    // navigation; until that exists this only remembers the choice.
+    void playChosenFile(int index);
+
 protected:
     // The viewer control's place; a plain stand-in until the control exists.
     virtual QWidget* createViewer(QWidget* parent);
@@ -126,6 +138,12 @@ private:
     void showSetup();
     void recoverIndex();
     void showMessage(const QString& text);
+    void openFolderDialog();
+    void afterOpen();
+    void openFilesDialog();
+    void toggleFilter(int id);
+    void choosePanelPage(int id);
+    void showStatusText(const QString& text);
     bool inSizeGrip(const QPoint& p) const;
     QWidget* controlFor(const CtrlRect& r) const;
 
@@ -140,6 +158,8 @@ private:
     CVideoPlaySlider* playSlider_ = nullptr;
     CSkinEdit* playTime_ = nullptr;
     CXSliderCtrl* volumeSlider_ = nullptr;
+    CThumbnailCtrl* thumb_ = nullptr;
+    bool toolProblemShown_ = false;
     std::vector<CSkinButton*> buttons_;
     std::map<int, CSkinButton*> byId_;
     std::map<QString, CSkinButton*> byKey_;

@@ -311,7 +311,7 @@ TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
 
 TEST_F(MainWindow, LaterCommandsDoNothingVisibleYet)
 {
-    for (int id : {IDC_OPEN_DIR, IDC_OPEN_FILE, IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK,
+    for (int id : {IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK,
                    IDC_FRAME_NEXT, IDC_PREVIEW, IDC_BACKUP, IDC_HELP}) {
         win->onCommand(id);
         EXPECT_TRUE(win->button(id)->active()) << id;
