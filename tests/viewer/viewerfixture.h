@@ -1,0 +1,61 @@
+// A viewer control on screen (offscreen platform) that records the frame
+// number of every picture the renderer presents to it and every OnMediaStop.
+#pragma once
+
+#include "generator.h"
+#include "lumacastctrl.h"
+#include "testrecordings.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vwtest {
+
+using namespace std::chrono_literals;
+
+// Small recordings with the parameter sets the viewer selects for product id 0x41.
+qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio = qmr3::AudioKind::None);
+
+class Viewer {
+public:
+    Viewer();
+    ~Viewer();
+
+    CLumacastCtrl ctl;
+
+    // Writes a recording into the fixture's folder; empty path on failure.
+    std::string write(const std::string& name, const qmr3::GenOptions& options);
+    // The player's calls from the file header, then StartService and SeekToPlay.
+    std::int32_t open(const std::string& path);
+
+    std::vector<long> frames() const;      // every presentation, -1 when unreadable
+    std::size_t presented() const;
+    int mediaStops() const;
+    long last() const;                     // -1 before any picture
+
+    // Waits, processing the GUI events, until done() holds or the deadline passes.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 20s);
+    bool waitFrame(const std::function<bool(long)>& match, std::chrono::milliseconds deadline = 20s);
+    bool waitMediaStop(std::chrono::milliseconds deadline = 30s);
+    // Every presentation from index `from` on.
+    std::vector<long> framesFrom(std::size_t from) const;
+
+    testrec::TempDir dir;
+
+private:
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<long> frames_;
+    int mediaStops_ = 0;
+};
+
+long FrameOf(const QImage& picture);
+// 1 1 2 2 3 -> 1 2 3
+std::vector<long> Distinct(const std::vector<long>& v);
+std::vector<long> UpTo(long n);
+
+}  // namespace vwtest
