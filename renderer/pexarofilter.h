@@ -1,0 +1,152 @@
+// The renderer: sample intake into the group buffer, the render thread that
+// paces and presents, overlays, snapshots and the control interface.
+#pragma once
+
+#include "groupbuffer.h"
+#include "overlaystate.h"
+#include "pexarocontrol.h"
+#include "pexarodisplay.h"
+#include "pexaroinputpin.h"
+#include "playmodetable.h"
+
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <QRect>
+#include <QSize>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class CPexaroFilter final : public IPexaroControl {
+public:
+    explicit CPexaroFilter(GstElement* element);
+    ~CPexaroFilter();
+    CPexaroFilter(const CPexaroFilter&) = delete;
+    CPexaroFilter& operator=(const CPexaroFilter&) = delete;
+
+    IPexaroControl* control() { return this; }
+
+    // Called by the pin and the element.
+    GstFlowReturn Receive(GstBuffer* buffer);
+    void SetMediaType(const GstVideoInfo& info);
+    void OnStateChange(GstStateChange transition);
+
+    // IPexaroControl
+    int ShowOSD() override;
+    int HideOSD() override;
+    int AddOSD(int index, const char* text, int x, int y, int align, const char* fontName, int fontHeight, int r,
+               int g, int b) override;
+    int RemoveOSD(int index) override;
+    int SetWindow(IPexaroPresentationTarget* window) override;
+    int SetStretch(int stretch) override;
+    int ShowMDArea() override;
+    int HideMDArea() override;
+    int ShowMDAreaForHitTest() override;
+    int EndMDAreaHitTest() override;
+    int SetMDArea(korvid::SharedWord* gridWord, int rows, int cols, korvid::SharedByte* cells,
+                  korvid::SharedByte* hitCells) override;
+    int ClearMDArea() override;
+    int HitTestMDArea(int* result, int x, int y) override;
+    int SnapShot(const char* fileName) override;
+    int Repaint() override;
+    int SetEventMarkPointer(korvid::SharedByte* eventMark) override;
+    int Reserved19() override;
+    int SetFrameRate(int picturesPerSecond) override;
+    int SetPlayMode(int mode) override;
+    int SetDeliveryEnablePointer(korvid::SharedWord* word) override;
+    int SetSkipRatePointer(korvid::SharedWord* word) override;
+    int SetGroupEndPointer(korvid::SharedByte* flag) override;
+    int SetFrameRequestEvent(korvid::Event* event) override;
+    int SetPictureIndexPointer(korvid::SharedWord* word) override;
+    int SetTemporaryFlag1(int flag) override;
+    int Reserved28(int value) override;
+    int Reserved29(int value) override;
+    int Reserved30(int value) override;
+    int SetGopMode(int isGopMode) override;
+    int SetZoomRect(int top, int left, int bottom, int right) override;
+    int SetBandRect(int top, int left, int bottom, int right) override;
+    int IsZoomed() override;
+    int SnapShotRawData(const char* fileName) override;
+    int SetRateCode(int rateCode, int videoType) override;
+    int Sync() override;
+    int SetFirstFrameEvent(korvid::Event* event) override;
+
+private:
+    void RenderLoop();
+    void StartRenderThread();
+    void StopRenderThread();
+    // Interruptible sleeps of the render thread; false when it must end.
+    bool SleepUntil(std::chrono::steady_clock::time_point deadline);
+    bool SleepFor(int ms);
+    bool MustEnd() const;
+    void WakeRenderThread();
+
+    bool CopyPicture(GstBuffer* buffer, QImage& into);
+    void ApplyIntakeOverlays(QImage& picture);
+    void RebuildCells();
+    void RequestNextGroup();
+    int SharedSkipRate() const;
+    void PresentCurrent();
+    std::optional<QRect> PictureRect(int top, int left, int bottom, int right) const;
+
+    GstElement* element_;
+    std::unique_ptr<CPexaroInputPin> pin_;
+
+    // Guards everything below except where noted.
+    mutable std::mutex lock_;
+    pexaro::PlayModeState pm_;
+    pexaro::CGroupBuffer groups_;
+    int renderSkipRate_ = 0;
+    int dropCount_ = 0;
+    int syncAnswer_ = pexaro::kSyncUnknown;
+    GstVideoInfo info_;
+    bool haveInfo_ = false;
+    QSize pictureSize_;
+    double frameRate_ = 30;
+    int baseInterval_ = 64;
+    int startInterval_ = 64;
+    int blockPictures_ = 30;
+    int blockMs_ = 1000;
+    bool slowMode_ = false;
+    int gopMode_ = 0;
+    std::unique_ptr<CPexaroDisplay> display_;
+    std::optional<QRect> zoom_;
+    std::optional<QRect> band_;
+    std::array<pexaro::OsdItem, pexaro::kOsdItems> osdItems_;
+    bool osdShown_ = false;
+    pexaro::EventOverlay eventOverlay_;
+    pexaro::GridOverlay gridOverlay_;
+    int gridRows_ = 0, gridCols_ = 0;
+    std::vector<QRect> cells_;
+    std::vector<QRect> hitCells_;
+    bool gridShown_ = false;
+    bool hitTestMode_ = false;
+    bool threadEnded_ = true;
+
+    // Borrowed from the viewer.
+    std::atomic<korvid::SharedWord*> deliveryEnable_{nullptr};
+    std::atomic<korvid::SharedWord*> skipRate_{nullptr};
+    std::atomic<korvid::SharedByte*> groupEnd_{nullptr};
+    std::atomic<korvid::SharedWord*> pictureIndex_{nullptr};
+    std::atomic<korvid::SharedByte*> eventMark_{nullptr};
+    std::atomic<korvid::SharedWord*> gridWord_{nullptr};
+    std::atomic<korvid::SharedByte*> gridCells_{nullptr};
+    std::atomic<korvid::SharedByte*> gridHitCells_{nullptr};
+    std::atomic<korvid::Event*> frameRequest_{nullptr};
+    std::atomic<korvid::Event*> firstFrame_{nullptr};
+
+    // Render thread control.
+    std::mutex threadLock_;  // start/stop of the thread
+    std::thread thread_;
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> stopMode_{false};  // play mode is stop
+    std::mutex wakeLock_;
+    std::condition_variable wakeCv_;
+};

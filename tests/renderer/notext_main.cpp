@@ -1,0 +1,10 @@
+// Test main without any Qt application object: the renderer must draw no
+// text then, rather than crash.
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    gst_init(&argc, &argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
