@@ -2,6 +2,8 @@
 #include "lumacastprivate.h"
 #include "screensaver.h"
 
+#include "qmr3format.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -281,7 +283,8 @@ std::int32_t CLumacastCtrl::Private::AssembleGraph() {
     hex->SetStartPos(startPos_);
     hex->SetPictureIndexSource(&words_.pictureIndex);
     hex->SetMediaStopEvent(&mediaStop_);
-    hex->SetPacketHeaderMagicCode(magic_[0], magic_[1], magic_[2]);
+    // The magic code is fixed: the recorder's own.
+    hex->SetPacketHeaderMagicCode(qmr3::kPacketMagic[0], qmr3::kPacketMagic[1], qmr3::kPacketMagic[2]);
     hex->SetFirstFrameEvent(&firstFrame_);
     if (kindOfFile_) hex->SetKindOfFile(kindOfFile_);
     hex->EnableFrameIndex();

@@ -80,7 +80,6 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     std::int16_t headerOption_ = 0;
     std::int16_t kindOfFile_ = 0;
     std::uint8_t adpcm_ = 0;
-    const std::uint8_t magic_[3] = {0xAB, 0x3F, 0x71};
     std::int16_t flipRequest_ = 0;
     bool flipForBuild_ = false;
     std::int32_t deinterlace_ = 0;  // 1 once SetVideoInfo decided; see deinterlaceOn_
