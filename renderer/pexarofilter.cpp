@@ -60,6 +60,7 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
         return GST_FLOW_OK;
     }
     if (!haveInfo_) return GST_FLOW_NOT_NEGOTIATED;
+    arrived_ = true;
 
     if (display_) {
         if (GroupSlot* slot = groups_.NextFreeWrite()) {
@@ -349,12 +350,17 @@ void CPexaroFilter::RenderLoop() {
                     continue;
                 }
                 if (groups_.swapPending()) {
-                    groups_.Swap(backward);
+                    // The new set is read at the rate it was sent for, so the
+                    // direction follows that rate, not the one just finished.
                     renderSkipRate_ = SharedSkipRate();
+                    if (mode == korvid::kRewind) backward = renderSkipRate_ < 3;
+                    groups_.Swap(backward);
                     pm_.currentInterval = IntervalForSkipRate(baseInterval_, renderSkipRate_, slowMode_);
                     pm_.request = false;
                     RequestNextGroup();
                     exhausted = 0;
+                } else if (arrived_.exchange(false)) {
+                    exhausted = 0;  // a slowly paced set is still coming in
                 } else if (++exhausted >= kExhaustedLimit) {
                     groups_.setSwapPending(false);
                     groups_.EmptyWrite();

@@ -146,6 +146,7 @@ private:
     std::mutex threadLock_;  // start/stop of the thread
     std::thread thread_;
     std::atomic<bool> quit_{false};
+    std::atomic<bool> arrived_{false};  // a picture was taken in since the render thread last looked
     std::atomic<bool> stopMode_{false};  // play mode is stop
     std::mutex wakeLock_;
     std::condition_variable wakeCv_;

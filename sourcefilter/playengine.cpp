@@ -618,9 +618,10 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     return r;
 }
 
-// One group in file order: its first intra picture opens it, the next intra
-// picture ends it and is delivered twice (group end, then its repeat); the
-// reader then parks at that picture until the next group is asked for.
+// One group in file order: its first intra picture opens it, its last picture
+// carries the group end, and the next intra picture follows twice for the
+// renderer to drop; the reader then parks at that picture until the next
+// group is asked for.
 CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
     bool opened = false;
     for (;;) {
@@ -661,10 +662,12 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
             continue;
         }
         if (info.intra) {
-            flushHeld(GroupMark::None, true);
             // Parked first: the request that the group end triggers must find it set.
             opt.parked = true;
-            info.mark = GroupMark::Mark;
+            // The group's own last picture carries the end, so a decoder without
+            // output delay hands the renderer exactly [intra .. last picture].
+            flushHeld(GroupMark::Mark);
+            info.mark = GroupMark::None;
             queueVideo(info, data, length);
             info.mark = GroupMark::Reset;
             info.repeat = true;
@@ -681,7 +684,7 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
 }
 
 // Fast forward and fast rewind: the first picture of up to nine GOPs, the
-// last of them twice more to end the batch.
+// last of them carrying the batch end and then sent twice more to be dropped.
 CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
     opt.leavingFastCurrent = 0;
     opt.dirChangeCurrent = 0;
@@ -747,9 +750,9 @@ CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
     if (!hasHeld_) return Pass::Continue;
     opt.parked = true;
     EntryInfo last = heldInfo_;
-    flushHeld(GroupMark::None, true);
+    flushHeld(GroupMark::Mark);
     last.repeat = true;
-    last.mark = GroupMark::Mark;
+    last.mark = GroupMark::None;
     queueVideo(last, held_.get(), heldLength_);
     last.mark = GroupMark::Reset;
     queueVideo(last, held_.get(), heldLength_);
@@ -868,9 +871,8 @@ bool CPlayEngine::readAhead(EntryInfo& info, std::uint32_t& length, std::uint64_
     return found;
 }
 
-// A group-mode packet: its pictures one by one, then the next group's intra
-// picture twice to end the group (or, without a next group, its own last
-// picture marks the end).
+// A group-mode packet: its pictures one by one, the last carrying the group
+// end, then the next group's intra picture twice for the renderer to drop.
 CPlayEngine::Pass CPlayEngine::deliverGroup(const Pkt& pk) {
     EntryInfo info;
     const std::uint8_t* data;
@@ -891,11 +893,11 @@ CPlayEngine::Pass CPlayEngine::deliverGroup(const Pkt& pk) {
         pic.intra = qmr3::isIntraPicture(group_.get() + starts_[i], end - starts_[i], 0);
         pic.mark = i == 0 ? GroupMark::Arm : GroupMark::None;
         pic.repeat = i == 0 && pk.offset == lastRepeatOffset_;
-        if (i + 1 == n && !haveNext) pic.mark = GroupMark::Mark;
+        if (i + 1 == n) pic.mark = GroupMark::Mark;
         queueVideo(pic, group_.get() + starts_[i], std::uint32_t(end - starts_[i]));
     }
     if (haveNext) {
-        next.mark = GroupMark::Mark;
+        next.mark = GroupMark::None;
         next.repeat = false;
         queueVideo(next, stored_.get(), nextLength);
         next.mark = GroupMark::Reset;

@@ -189,10 +189,9 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     p.control()->Sync();
     p.frameRequest().reset();
     // 200 has no sync picture, so at 1x it is rewound down to its first
-    // picture. The fast rate is taken at the swap made there: that swap is
-    // still backwards, so its group (300) is passed over, and from then on
-    // the groups are read forwards, showing their sync pictures only (the
-    // source sends them already in reverse order).
+    // picture. The fast rate is taken at the swap made there, so from the
+    // next group (300) on the groups are read forwards, showing their sync
+    // pictures only (the source sends them already in reverse order).
     auto groups = AnswerToResync(Group(200, 15, {}));
     groups.push_back(Group(300, 15, {0, 5, 10}));
     groups.push_back(Group(400, 15, {0, 5, 10}));
@@ -208,7 +207,7 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     p.target().Release();
 
     const auto expected =
-        Concat({Reversed(Range(101, 114)), Reversed(Range(200, 214)), {400, 405, 410, 500, 503, 509, 514}});
+        Concat({Reversed(Range(101, 114)), Reversed(Range(200, 214)), {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     ASSERT_TRUE(p.target().QuietFor(300ms));

@@ -351,16 +351,16 @@ std::vector<long> rendererView(const std::vector<Picture>& pictures) {
 
 std::vector<std::vector<long>> passes(const std::vector<Picture>& pictures) {
     std::vector<std::vector<long>> out(1);
-    bool skipRepeat = false;
+    int drop = 0;
     for (const Picture& p : pictures) {
-        if (skipRepeat) {
-            skipRepeat = false;
-            if (!out[out.size() - 2].empty() && out[out.size() - 2].back() == p.frame) continue;
+        if (drop > 0) {
+            --drop;
+            continue;
         }
         out.back().push_back(p.frame);
         if (p.groupEndByte) {
             out.emplace_back();
-            skipRepeat = true;
+            drop = 2;
         }
     }
     if (out.back().empty()) out.pop_back();

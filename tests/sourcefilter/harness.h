@@ -166,8 +166,8 @@ std::vector<long> upTo(long n);
 std::vector<long> distinctRuns(const std::vector<long>& v);
 // What a renderer that drops the two pictures after each group end keeps.
 std::vector<long> rendererView(const std::vector<Picture>& pictures);
-// The source's passes: the pictures split after each group end, without the
-// repeat of the group-end picture that follows it.
+// The source's passes as the renderer keeps them: split after each group end,
+// without the two pictures that follow it.
 std::vector<std::vector<long>> passes(const std::vector<Picture>& pictures);
 
 }  // namespace hxtest

@@ -20,6 +20,18 @@ TEST(Playback, EveryPictureOnceInOrderThenOneMediaStop) {
     EXPECT_FALSE(v.ctl.HasPipeline());
 }
 
+TEST(Playback, FullFifteenPictureGroupsLoseNoPicture) {
+    // The renderer keeps at most 15 pictures a group, so any picture of the
+    // next group counted into this one would cost the group's last picture.
+    Viewer v;
+    const auto path = v.write("gop15.qmr3", recording(15, 15, 3));
+    ASSERT_EQ(v.open(path), 0);
+    ASSERT_TRUE(v.waitMediaStop());
+    ASSERT_TRUE(v.waitFor([&] { return v.last() == 44; }, 10s));
+    v.ctl.StopService();
+    EXPECT_EQ(v.frames(), UpTo(45));
+}
+
 TEST(Playback, AdpcmRecordingPlaysWithItsAudioBranch) {
     Viewer v;
     const auto path = v.write("adpcm.qmr3", recording(10, 10, 3, qmr3::AudioKind::Adpcm));

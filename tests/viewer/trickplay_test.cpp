@@ -129,7 +129,7 @@ TEST_F(Trick, RewindGoesBackwardsInTime) {
 
 // Known stall between source and renderer, seen under CPU load only: rewind
 // shows the rest of the group backwards and then nothing more.
-TEST_F(Trick, DISABLED_RewindCrossesIntoEarlierGroups) {
+TEST_F(Trick, RewindCrossesIntoEarlierGroups) {
     Open(30);
     ASSERT_TRUE(v.waitFrame([](long f) { return f >= 85; }, 20s));
     const long from = v.last();
