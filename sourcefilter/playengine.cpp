@@ -607,7 +607,10 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
         moveClamped(turned ? -n : n);
     }
     // Reading a group forward moves one group on, hence two back per pass.
-    const long step = fresh_ ? 0 : (turned ? 1 : 2);
+    // On turning round the renderer holds the group on screen and one more
+    // read ahead of it; it drops the latter and reads the former backwards
+    // itself, so the next group it needs is the one before the screen's.
+    const long step = fresh_ ? 0 : (turned ? 3 : 2);
     const long target = posGop_ - step;
     if (target < 0 || !positionAt(target, false)) return finish(ReadEnd::EndOfData);
     fresh_ = false;

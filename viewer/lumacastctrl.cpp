@@ -167,7 +167,7 @@ void CLumacastCtrl::SeekToNextFrame() {
         }
     }
     d_->words_.skipRate = 1;
-    d_->SetMode(korvid::kNextPicture);
+    d_->Step(korvid::kNextPicture);
 }
 
 void CLumacastCtrl::SeekToPrevFrame() {
@@ -179,7 +179,7 @@ void CLumacastCtrl::SeekToPrevFrame() {
         }
     }
     d_->words_.skipRate = 1;
-    d_->SetMode(korvid::kPreviousPicture);
+    d_->Step(korvid::kPreviousPicture);
 }
 
 // 13

@@ -9,11 +9,18 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include <algorithm>
+
 #include <dlfcn.h>
 
 #include <cstdlib>
 
 namespace {
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 constexpr std::int32_t kAbort = std::int32_t(0x80004004);
 constexpr std::int32_t kFail = std::int32_t(0x80004005);
@@ -125,12 +132,15 @@ QSize CLumacastCtrl::Private::WindowSize() {
 void CLumacastCtrl::Private::Present(const QImage& picture, const QRect& source, const QRect& destination) {
     // A deep copy: the renderer keeps drawing into its own buffers.
     QImage copy = picture.copy();
+    presentedAt_ = SteadyMs();
     {
         std::lock_guard<std::mutex> lock(presentLock_);
         picture_ = copy;
         pictureSource_ = source;
         pictureDestination_ = destination;
+        ++presentedCount_;
     }
+    presented_.notify_all();
     emit q_->PicturePresented(copy);
     // One queued repaint at a time; never wait for the GUI thread here.
     if (!repaintQueued_.exchange(true))
@@ -154,6 +164,7 @@ std::int32_t CLumacastCtrl::Private::BuildGraph() {
 }
 
 std::int32_t CLumacastCtrl::Private::AssembleGraph() {
+    reverse_ = false;
     // The first-request delay of the original is not needed: ResumeReading is
     // safe at any moment.
     GstElement* pipeline = gst_pipeline_new("Lumacast");
@@ -371,7 +382,14 @@ void CLumacastCtrl::Private::FrameRequestLoop() {
 void CLumacastCtrl::Private::MediaStopLoop() {
     if (playMode_ == korvid::kStop) return;
     mediaStop_.wait();
+    // The source ends once it has sent its last picture, while the renderer
+    // still holds up to two groups to show. Wait until it has gone quiet, or
+    // a host that stops on this event cuts the end of the recording off.
+    const std::int64_t quiet = std::max(400, 4000 / std::max<int>(1, frameRateValue_));
+    const std::int64_t deadline = SteadyMs() + 10000;
     // A close sets the mode before waking this thread.
+    while (playMode_ != korvid::kStop && SteadyMs() < deadline && SteadyMs() - presentedAt_ < quiet)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (playMode_ == korvid::kStop) return;
     if (!stopFired_.exchange(true)) emit q_->OnMediaStop();
 }
@@ -413,6 +431,8 @@ std::int32_t CLumacastCtrl::Private::Pause() {
 std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
     if (fileName_.empty() || mode < 0 || mode > 6) return -1;
     playMode_ = std::uint8_t(mode);
+    if (mode == korvid::kPlay || mode == korvid::kFastForward || mode == korvid::kNextPicture) reverse_ = false;
+    else if (mode == korvid::kRewind || mode == korvid::kPreviousPicture) reverse_ = true;
     switch (mode) {
     case korvid::kPlay: return Play();
     case korvid::kPause: return Pause();
@@ -444,4 +464,41 @@ std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
         break;
     }
     return Run();
+}
+
+bool CLumacastCtrl::Private::WaitPresented(std::uint64_t after) {
+    std::unique_lock<std::mutex> lock(presentLock_);
+    return presented_.wait_for(lock, std::chrono::seconds(1), [&] { return presentedCount_ > after; });
+}
+
+void CLumacastCtrl::Private::Step(int mode) {
+    const bool turn = (mode == korvid::kPreviousPicture) != reverse_;
+    if (turn && pipeline_) {
+        // Let a group read ahead in the old direction arrive whole first: the
+        // renderer drops it at the turn, but not pictures still on their way.
+        const std::int64_t until = SteadyMs() + 1000;
+        while (words_.groupEnd.load() != 1 && SteadyMs() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    QImage before;
+    std::uint64_t count;
+    {
+        std::lock_guard<std::mutex> lock(presentLock_);
+        before = picture_;
+        count = presentedCount_;
+    }
+    SetMode(mode);
+    if (!turn || before.isNull() || !pipeline_) return;
+    // A step against the last direction turns the renderer's groups round,
+    // which may show the current picture once more. Wait for that and step
+    // again, so that one call moves one picture and a quick next call cannot
+    // land in the middle of the turn.
+    if (!WaitPresented(count)) return;
+    {
+        std::lock_guard<std::mutex> lock(presentLock_);
+        if (picture_ != before) return;
+        count = presentedCount_;
+    }
+    SetMode(mode);
+    WaitPresented(count);
 }

@@ -16,6 +16,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -38,6 +40,8 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     std::int32_t AssembleGraph();
     std::int32_t CloseMPEG4();
     std::int32_t SetMode(int mode);  // the play-mode driver; its own result
+    void Step(int mode);             // one picture on or back
+    bool WaitPresented(std::uint64_t after);
     std::int32_t Play();
     std::int32_t Pause();
     std::int32_t Run();
@@ -68,6 +72,8 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     std::thread stopThread_;
     std::atomic<korvid::IHexmoorControl*> threadHex_{nullptr};
     std::atomic<bool> stopFired_{false};
+    // Steady-clock milliseconds of the latest presented picture.
+    std::atomic<std::int64_t> presentedAt_{0};
 
     std::uint8_t frameRateValue_ = 30;
     std::int16_t width_ = 704, height_ = 480;
@@ -99,6 +105,9 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     mutable std::mutex presentLock_;
     QImage picture_;
     QRect pictureSource_, pictureDestination_;
+    std::uint64_t presentedCount_ = 0;
+    std::condition_variable presented_;
+    bool reverse_ = false;  // the direction the renderer was last asked to read in
     QSize windowSize_;
     std::atomic<bool> repaintQueued_{false};
 

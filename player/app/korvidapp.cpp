@@ -165,10 +165,13 @@ int CKorvidApp::run()
         });
     }
 
-    // Test and documentation aid: save a picture of the window and end.
+    // Test and documentation aid: save a picture of the window and end
+    // (after KORVID_SCREENSHOT_DELAY ms, 800 unless told).
     const QString shot = qEnvironmentVariable("KORVID_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTimer::singleShot(800, &window, [&window, shot] {
+        bool ok = false;
+        const int delay = qEnvironmentVariableIntValue("KORVID_SCREENSHOT_DELAY", &ok);
+        QTimer::singleShot(ok && delay >= 0 ? delay : 800, &window, [&window, shot] {
             if (!window.grab().save(shot)) std::fprintf(stderr, "korvid: cannot save %s\n", qPrintable(shot));
             window.close();
         });

@@ -1,5 +1,6 @@
 #include "korvidappdlg.h"
 
+#include "lumacastctrl.h"
 #include "language.h"
 #include "setup.h"
 #include "skinbutton.h"
@@ -27,19 +28,6 @@
 #include <QWindow>
 
 namespace {
-
-// Stand-in for the viewer control until it exists.
-class CViewerPlaceholder : public QWidget {
-public:
-    explicit CViewerPlaceholder(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("m_Korvid")); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(102, 101, 101));
-    }
-};
 
 // Deletes the files (not the sub-folders) of a folder.
 void removeFilesIn(const QString& folder)
@@ -79,7 +67,8 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
       skinFolder_(skinFolder),
       version_(versionText),
       setup_(setup),
-      currentPath_(commandLinePath)
+      currentPath_(commandLinePath),
+      playGeneration_(std::make_shared<std::atomic<int>>(0))
 {
     setObjectName(QStringLiteral("KorvidMainWindow"));
     setWindowTitle(QStringLiteral("Talvix Player"));
@@ -111,6 +100,13 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
     volumeSlider_->setRange(0, 10);
     volumeSlider_->setPageStep(2);
     volumeSlider_->setValue(5);
+    connect(volumeSlider_, &QSlider::valueChanged, this, &CKorvidAppDlg::applyVolume);
+    applyVolume();
+    connect(&timer500_, &QTimer::timeout, this, &CKorvidAppDlg::updatePosition);
+    playSlider_->setPauseHandler([this] {
+        if (playing_) viewer_->SeekToPause();
+    });
+    playSlider_->setPreviewModeQuery([this] { return displayMode_ == 2; });
 
     const QSize design = skin_.designSize().isValid() ? skin_.designSize() : QSize(800, 600);
     setMinimumSize(design);
@@ -124,16 +120,31 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), IDC_OPEN_DIR},
         {QKeySequence(Qt::CTRL | Qt::Key_Q), IDC_EXIT},
         {QKeySequence(Qt::Key_F1), IDC_HELP},
+        {QKeySequence(Qt::Key_Right), IDC_FRAME_NEXT},
+        {QKeySequence(Qt::Key_Left), IDC_FRAME_BACK},
+        {QKeySequence(Qt::CTRL | Qt::Key_Right), IDC_FF},
+        {QKeySequence(Qt::CTRL | Qt::Key_Left), IDC_REWIND},
+        {QKeySequence(Qt::Key_R), IDC_CHANGE_RATIO},
     };
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, [this, id = id] { onCommand(id); });
     }
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    connect(space, &QShortcut::activated, this, &CKorvidAppDlg::togglePlayPause);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F11), QKeySequence(Qt::Key_F)}) {
+        auto* full = new QShortcut(key, this);
+        connect(full, &QShortcut::activated, this, [this] { setFullScreen(!fullScreen_); });
+    }
+    const std::pair<Qt::Key, int> volumeKeys[] = {{Qt::Key_Up, 1}, {Qt::Key_Down, -1}};
+    for (const auto& [key, step] : volumeKeys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, step = step] { volumeSlider_->setValue(volumeSlider_->value() + step); });
+    }
 
+    connect(&timer506_, &QTimer::timeout, this, [this] { openByPath(currentPath_); });
     if (!currentPath_.isEmpty()) timer506_.start();
-    connect(&timer506_, &QTimer::timeout, this, [this] {
-        // Opening a recording by path arrives with playback navigation.
-    });
 }
 
 CKorvidAppDlg::~CKorvidAppDlg()
@@ -144,14 +155,11 @@ CKorvidAppDlg::~CKorvidAppDlg()
     thumb_ = nullptr;
     timer500_.stop();
     timer506_.stop();
+    // The pipeline and its threads end before the window's parts go.
+    viewer_->StopService();
     // Temporary files of this run; the folders themselves stay.
     removeFilesIn(QString::fromStdString(qmr3::thumbnailDir()));
     removeFilesIn(QString::fromStdString(qmr3::temporaryDir()));
-}
-
-QWidget* CKorvidAppDlg::createViewer(QWidget* parent)
-{
-    return new CViewerPlaceholder(parent);
 }
 
 void CKorvidAppDlg::createControls()
@@ -184,8 +192,20 @@ void CKorvidAppDlg::createControls()
     volumeSlider_ = new CXSliderCtrl(this);
     volumeSlider_->setObjectName(QStringLiteral("m_sldNavAudio"));
 
-    viewer_ = createViewer(this);
+    viewer_ = new CLumacastCtrl(this);
+    viewer_->setObjectName(QStringLiteral("m_Korvid"));
     viewer_->hide();
+    // The media stop thread emits; the window acts on it in its own thread,
+    // and only for the start that is still current.
+    connect(viewer_, &CLumacastCtrl::OnMediaStop, this, [this, generation = playGeneration_] {
+        const int seen = generation->load();
+        QMetaObject::invokeMethod(this, [this, generation, seen] {
+            if (generation->load() == seen && playing_) mediaStopped();
+        }, Qt::QueuedConnection);
+    }, Qt::DirectConnection);
+    connect(viewer_, &CLumacastCtrl::MouseDown, this, [this](short button, short, int, int) {
+        if (button & 2) setFullScreen(!fullScreen_);
+    });
 
     thumb_ = new CThumbnailCtrl(theVideoLibrary(), this);
     connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
@@ -341,9 +361,6 @@ void CKorvidAppDlg::layoutWindow()
     // The shape is in window coordinates; the window is W - 2 by H - 2.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) setMask(shape_);
 
-    viewer_->setGeometry(0, 0, 0, 0);
-    viewer_->hide();
-
     // A control the skin does not place stays out of sight.
     QSet<QWidget*> placed;
     for (const CtrlRect& r : skin_.records()) {
@@ -359,14 +376,11 @@ void CKorvidAppDlg::layoutWindow()
     }
     for (QWidget* w : {static_cast<QWidget*>(playSlider_), static_cast<QWidget*>(playTime_),
                        static_cast<QWidget*>(volumeSlider_), static_cast<QWidget*>(thumb_)})
-        w->setVisible(placed.contains(w));
+        w->setVisible(placed.contains(w) && !fullScreen_);
     for (CSkinButton* b : buttons_) b->setVisible(placed.contains(b));
     playSlider_->update();
 
-    if (displayMode_ == 1) {
-        viewer_->setGeometry(videoArea_);
-        viewer_->show();
-    }
+    placeViewer();
     update();
 }
 
@@ -457,10 +471,7 @@ void CKorvidAppDlg::keyPressEvent(QKeyEvent* e)
         e->accept();  // never closes the window
         return;
     case Qt::Key_Escape:
-        if (fullScreen_) {
-            fullScreen_ = false;
-            layoutWindow();
-        }
+        if (fullScreen_) setFullScreen(false);
         e->accept();
         return;
     default: QWidget::keyPressEvent(e);
@@ -532,6 +543,10 @@ void CKorvidAppDlg::askExit()
 
 void CKorvidAppDlg::showSetup()
 {
+    if (playing_) {
+        stopPlayback();
+        thumb_->clearSelection();
+    }
     QDialog* dlg = setup_ ? setup_->createDialog(this, version_) : nullptr;
     if (!dlg) return;
     connect(dlg, &QDialog::finished, this, [this] {
@@ -585,19 +600,19 @@ void CKorvidAppDlg::onCommand(int id)
         return;
     case IDC_CHANGE_RATIO:
         if (b) b->setActive(true);
-        if (!playing_) showMessage(tr("Available only while playing video"));
+        changeRatio();
         return;
     case IDC_FILE_RECOVERY:
         recoverIndex();
         if (b) b->setActive(true);
         return;
-    case IDC_PLAY_SLIDER:
-        if (!playing_) {
-            playSlider_->setValue(0);
-            playSlider_->clearTracking();
-            showMessage(tr("Video file is not prepareed."));
-        }
-        return;
+    case IDC_PLAY_SLIDER: seekToSlider(); return;
+    case IDC_PLAY: play(); return;
+    case IDC_PAUSE: pause(); return;
+    case IDC_FF: fastForward(); return;
+    case IDC_REWIND: rewind(); return;
+    case IDC_FRAME_NEXT: frameForward(); return;
+    case IDC_FRAME_BACK: frameBack(); return;
     case IDC_FILTER_A:
     case IDC_FILTER_M:
     case IDC_FILTER_E:
@@ -610,6 +625,7 @@ void CKorvidAppDlg::onCommand(int id)
         if (b) b->setActive(true);
         return;
     case IDC_OPEN_FILE:
+        stopPlayback();
         openFilesDialog();
         if (b) b->setActive(true);
         return;
@@ -654,6 +670,7 @@ void CKorvidAppDlg::choosePanelPage(int id)
 void CKorvidAppDlg::openRecordings(const QString& text)
 {
     if (text.isEmpty()) return;
+    stopPlayback();
     currentPath_ = text;
     currentFileIndex_ = -1;
     CVideoLibrary::clearThumbnails();
@@ -664,6 +681,7 @@ void CKorvidAppDlg::openRecordings(const QString& text)
 void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
 {
     if (files.isEmpty()) return;
+    stopPlayback();
     currentPath_ = files.join(QLatin1Char('|'));
     currentFileIndex_ = -1;
     CVideoLibrary::clearThumbnails();
@@ -680,6 +698,14 @@ void CKorvidAppDlg::afterOpen()
     for (int id : {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T})
         if (CSkinButton* f = button(id)) f->setActive(false);
     thumb_->update();
+    // What could not be read is said, not passed over in silence.
+    const std::vector<std::string>& errors = theVideoLibrary().errors();
+    if (!errors.empty()) {
+        QStringList lines;
+        for (std::size_t i = 0; i < errors.size() && i < 10; ++i) lines << QString::fromStdString(errors[i]);
+        if (errors.size() > 10) lines << tr("... and %1 more").arg(errors.size() - 10);
+        showMessage(lines.join(QLatin1Char('\n')));
+    }
 }
 
 void CKorvidAppDlg::openFolderDialog()
@@ -714,13 +740,4 @@ void CKorvidAppDlg::openFilesDialog()
         openRecordingFiles(files);
     });
     dlg->open();
-}
-
-void CKorvidAppDlg::playChosenFile(int index)
-{
-    // Playback arrives with the viewer; the panel keeps showing the choice.
-    if (index < 0 || index >= theVideoLibrary().fileCount()) return;
-    if (theVideoLibrary().damaged(index)) return;
-    currentFileIndex_ = index;
-    thumb_->markSelection(index);
 }

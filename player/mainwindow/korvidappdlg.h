@@ -8,9 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
 #include <map>
+#include <memory>
 #include <vector>
 
+class CLumacastCtrl;
 class CSkinButton;
 class CSkinEdit;
 class CThumbnailCtrl;
@@ -79,7 +84,7 @@ public:
     CVideoPlaySlider* playSlider() const { return playSlider_; }
     CXSliderCtrl* volumeSlider() const { return volumeSlider_; }
     CSkinEdit* playTimeField() const { return playTime_; }
-    QWidget* viewer() const { return viewer_; }
+    CLumacastCtrl* viewer() const { return viewer_; }
     CThumbnailCtrl* thumbnailCtrl() const { return thumb_; }
 
     // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
@@ -106,19 +111,39 @@ public:
     QTimer* positionTimer() { return &timer500_; }
     bool openTimerPending() const { return timer506_.isActive(); }
 
+    // Playback navigation. openAndPlay is the one place a recording is handed
+    // to the viewer; it starts at the start offset (seconds from the file's
+    // start time) and then clears it.
+    void openAndPlay(const QString& path);
+    void stopPlayback();
+    // The command line: quotes removed, scanned, its first file played.
+    void openByPath(QString path);
+    bool isPlaying() const { return playing_ != 0; }
+    bool isPaused() const { return paused_; }
+    int startOffset() const { return startOffset_; }
+    void setStartOffset(int seconds) { startOffset_ = seconds; }
+    bool ownSize() const { return ownSize_; }
+    bool isFullScreen() const { return fullScreen_; }
+    QRect nativeRect() const { return nativeRect_; }
+    void setFullScreen(bool on);
+    // Around a dialog: suspend remembers file and slider position and stops;
+    // resume continues there, by opening the file again or by a seek.
+    // suspendPlayback says whether anything was playing.
+    bool suspendPlayback();
+    void resumePlayback(bool reopen);
+    bool resumePending() const { return resumePending_ != 0; }
+    // Volume slider position 0..10 to hundredths of a decibel.
+    static int volumeForPosition(int position);
+
 signals:
     // Emitted when the exit question was answered Yes, before closing.
     void exitConfirmed();
 
 public slots:
-    // A recording was chosen in the panel. Playing it belongs to playback
-    // navigation; until that exists this only remembers the choice.
+    // A recording was chosen in the panel: play it, or say why not.
     void playChosenFile(int index);
 
 protected:
-    // The viewer control's place; a plain stand-in until the control exists.
-    virtual QWidget* createViewer(QWidget* parent);
-
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void showEvent(QShowEvent*) override;
@@ -147,6 +172,23 @@ private:
     bool inSizeGrip(const QPoint& p) const;
     QWidget* controlFor(const CtrlRect& r) const;
 
+    // Playback navigation.
+    void placeViewer();
+    void updatePosition();
+    void setButtonsOn(std::initializer_list<int> on, std::initializer_list<int> released);
+    void play();
+    void pause();
+    void fastForward();
+    void rewind();
+    void frameForward();
+    void frameBack();
+    void seekToSlider();
+    void mediaStopped();
+    void changeRatio();
+    void applyVolume();
+    void togglePlayPause();
+    bool currentSeconds(std::int64_t& seconds);
+
     QString skinFolder_;
     QString picturePath_;
     QString version_;
@@ -154,7 +196,7 @@ private:
     CSkin skin_;
     bool skinLoaded_ = false;
 
-    QWidget* viewer_ = nullptr;
+    CLumacastCtrl* viewer_ = nullptr;
     CVideoPlaySlider* playSlider_ = nullptr;
     CSkinEdit* playTime_ = nullptr;
     CXSliderCtrl* volumeSlider_ = nullptr;
@@ -172,11 +214,18 @@ private:
     int currentFileIndex_ = -1;
     int startOffset_ = 0;
     int playing_ = 0;
-    int opened_ = 0;
-    int pausedForDialog_ = 0;
+    int resumePending_ = 0;
+    bool paused_ = false;
     bool maximised_ = false;
     bool fullScreen_ = false;
+    bool ownSize_ = false;
+    QRect nativeRect_;
+    QRect windowedRect_;  // the window before full screen
+    std::int64_t fileStart_ = 0;
+    std::uint32_t rawLength_ = 0;
     int displayMode_ = 0;
+    // Counts starts, so a media stop still queued from an earlier start is ignored.
+    std::shared_ptr<std::atomic<int>> playGeneration_;
 
     bool dragging_ = false;
     bool resizing_ = false;

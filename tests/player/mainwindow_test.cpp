@@ -1,4 +1,5 @@
 #include "korvidappdlg.h"
+#include "lumacastctrl.h"
 #include "playertest.h"
 #include "setup.h"
 #include "skinbutton.h"
@@ -128,7 +129,7 @@ TEST_F(MainWindow, EveryRecordIsPlacedOnEveryResize)
     EXPECT_EQ(win->width() + 2 - win->button(IDC_EXIT)->x(), 74);
 }
 
-TEST_F(MainWindow, ViewerStandInIsHiddenWhileNothingPlays)
+TEST_F(MainWindow, ViewerIsHiddenWhileNothingPlays)
 {
     ASSERT_NE(win->viewer(), nullptr);
     EXPECT_FALSE(win->viewer()->isVisible());
@@ -136,9 +137,10 @@ TEST_F(MainWindow, ViewerStandInIsHiddenWhileNothingPlays)
     EXPECT_FALSE(win->videoArea().isEmpty());
 }
 
-TEST_F(MainWindow, ViewerStandInPaintsTheViewerBackground)
+TEST_F(MainWindow, ViewerPaintsItsBackgroundWithoutARecording)
 {
     QWidget* viewer = win->viewer();
+    EXPECT_EQ(viewer->objectName(), QStringLiteral("m_Korvid"));
     viewer->resize(40, 30);
     EXPECT_EQ(viewer->grab().toImage().pixelColor(20, 15), QColor(102, 101, 101));
 }
@@ -309,7 +311,7 @@ TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
     EXPECT_EQ(box->text(), QStringLiteral("Available only while playing video"));
 }
 
-TEST_F(MainWindow, LaterCommandsDoNothingVisibleYet)
+TEST_F(MainWindow, TransportAndLaterCommandsDoNothingWhileIdle)
 {
     for (int id : {IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK,
                    IDC_FRAME_NEXT, IDC_PREVIEW, IDC_BACKUP, IDC_HELP}) {

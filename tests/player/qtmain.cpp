@@ -11,6 +11,7 @@
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("KORVID_AUDIO_SINK")) qputenv("KORVID_AUDIO_SINK", "fakesink");
     // The language is read from the environment once, at start-up.
     qputenv("LC_ALL", KORVID_TEST_LOCALE);
     qputenv("LANG", KORVID_TEST_LOCALE);

@@ -163,8 +163,9 @@ TEST(Rewind, TurnsBackDuringPlay) {
     ASSERT_TRUE(h.waitEos());
     std::vector<long> openers;
     for (const auto& pass : passes(h.pictures())) openers.push_back(pass.front());
-    // Forward up to GOP 2; turning round reads the current group again, then backwards to GOP 0.
-    EXPECT_EQ(openers, (std::vector<long>{0, 5, 10, 10, 5, 0}));
+    // Forward up to GOP 2 (the renderer shows GOP 1 with GOP 2 read ahead).
+    // Turning round, the renderer reads GOP 1 backwards itself and needs GOP 0.
+    EXPECT_EQ(openers, (std::vector<long>{0, 5, 10, 0}));
 }
 
 TEST(FrameStep, StepsDeliverGroupsInTheirDirection) {

@@ -1,6 +1,6 @@
 #include "viewerfixture.h"
 
-#include "h264writer.h"
+#include "pictureframe.h"
 #include "qmr3format.h"
 
 #include <QCoreApplication>
@@ -18,13 +18,7 @@ qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio)
     return o;
 }
 
-long FrameOf(const QImage& picture) {
-    if (picture.isNull() || picture.depth() != 32) return -1;
-    // Green byte of each BGRx pixel.
-    const auto n = qmr3::readFrameNumber(picture.constBits() + 1, int(picture.bytesPerLine()), picture.width(),
-                                         picture.height(), 4);
-    return n ? long(*n) : -1;
-}
+long FrameOf(const QImage& picture) { return testrec::frameOf(picture); }
 
 std::vector<long> Distinct(const std::vector<long>& v) {
     std::vector<long> out;

@@ -1,0 +1,20 @@
+// The frame number a generated recording wrote into a presented picture.
+#pragma once
+
+#include "h264writer.h"
+
+#include <QImage>
+
+namespace testrec {
+
+// -1 when the picture is not 32-bit or its bottom row carries no number.
+inline long frameOf(const QImage& picture)
+{
+    if (picture.isNull() || picture.depth() != 32) return -1;
+    // Green byte of each BGRx pixel.
+    const auto n = qmr3::readFrameNumber(picture.constBits() + 1, int(picture.bytesPerLine()), picture.width(),
+                                         picture.height(), 4);
+    return n ? long(*n) : -1;
+}
+
+}  // namespace testrec
