@@ -1,0 +1,55 @@
+// The demo recorder folder playing in the main window, in the language of the
+// test program; pictured on the list and the calendar when KORVID_PANEL_SHOTS
+// names a folder for the pictures.
+#include "generator.h"
+#include "korvidappdlg.h"
+#include "lumacastctrl.h"
+#include "pictureframe.h"
+#include "playertest.h"
+#include "skinedit.h"
+#include "testrecordings.h"
+#include "thumbnailctrl.h"
+#include "videolibrary.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+TEST(PlayingWindow, ListAndCalendarWhilePlaying)
+{
+    testrec::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(qmr3::generateDemoFolder(dir.path(), error)) << error;
+    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
+    w.show();
+    w.openRecordings(QString::fromStdString(dir.path()));
+    CThumbnailCtrl* p = w.thumbnailCtrl();
+    const CVideoLibrary& lib = theVideoLibrary();
+    ASSERT_FALSE(p->shownFiles().empty());
+
+    // The newest listed recording, chosen with a click on its row.
+    const int file = p->shownFiles()[0];
+    const QPoint row(CThumbnailCtrl::kWidth / 2, CThumbnailCtrl::kRowHeight / 2);
+    playertest::press(p, row);
+    playertest::release(p, row);
+    ASSERT_TRUE(w.isPlaying());
+    EXPECT_EQ(p->selectedFile(), file);
+    // A few seconds in, with the list's pictures made.
+    ASSERT_TRUE(playertest::waitUntil(
+        [&] { return testrec::frameOf(w.viewer()->CurrentPicture()) >= 30 && p->picturesPending() == 0; }, 120000));
+    const QString day = QDateTime::fromSecsSinceEpoch(lib.startTime(file)).toString(QStringLiteral("yyyy/MM/dd"));
+    ASSERT_TRUE(playertest::waitUntil([&] { return w.playTimeField()->text().startsWith(day); }, 5000))
+        << w.playTimeField()->text().toStdString();
+
+    const QString shots = qEnvironmentVariable("KORVID_PANEL_SHOTS");
+    const QString language = QString::fromLatin1(KORVID_TEST_LOCALE).left(2);
+    if (!shots.isEmpty()) w.grab().save(shots + "/playing-list-" + language + ".png");
+    w.onCommand(IDC_TAB_CALENDAR);
+    // The calendar opens on the day of the newest recording and lists it.
+    const auto items = p->calendarItems();
+    EXPECT_NE(std::find(items.begin(), items.end(), file), items.end());
+    EXPECT_TRUE(w.isPlaying());
+    if (!shots.isEmpty()) w.grab().save(shots + "/playing-calendar-" + language + ".png");
+}
