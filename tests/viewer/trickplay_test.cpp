@@ -143,6 +143,19 @@ TEST_F(Trick, FastForwardShowsFirstPicturesOfLaterGroups) {
     EXPECT_LT(std::size_t(after.end() - jump), std::size_t(after.back() - 30) / 2 + 2);
 }
 
+TEST_F(Trick, SixteenTimesShowsEachGroupStartOnce) {
+    Open(40);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f >= 12; }));
+    const std::size_t mark = v.presented();
+    v.ctl.SeekToFF(16);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f >= 250; }, 20s));
+    const auto after = v.framesFrom(mark);
+    const auto jump = std::find_if(after.begin(), after.end(), [](long f) { return f >= 30; });
+    ASSERT_NE(jump, after.end());
+    // No batch's last picture comes twice.
+    for (auto it = jump + 1; it != after.end(); ++it) EXPECT_LT(*(it - 1), *it) << Show(after);
+}
+
 TEST_F(Trick, RewindGoesBackwardsInTime) {
     Open(30);
     ASSERT_TRUE(v.waitFrame([](long f) { return f >= 85; }, 20s));
