@@ -158,6 +158,34 @@ please open the target folder first.</source>
         <translation>QMR3 ファイル (*.qmr3)</translation>
     </message>
     <message>
+        <source>Playing Video..</source>
+        <translation>ビデオを再生中..</translation>
+    </message>
+    <message>
+        <source>The QMR3 file is corrupted!</source>
+        <translation>QMR3 ファイルが破損しています!</translation>
+    </message>
+    <message>
+        <source>Invalid Start Position.</source>
+        <translation>開始位置が正しくありません。</translation>
+    </message>
+    <message>
+        <source>No recording found in %1</source>
+        <translation>%1 に録画がありません</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be read.</source>
+        <translation>録画 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be played.</source>
+        <translation>録画 %1 を再生できません。</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>... ほか %1 件</translation>
+    </message>
+    <message>
         <source>Read Video List</source>
         <translation>録画リストを読み込み中</translation>
     </message>

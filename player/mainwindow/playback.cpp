@@ -12,6 +12,7 @@
 #include "videoplayslider.h"
 #include "xsliderctrl.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -95,6 +96,7 @@ void CKorvidAppDlg::openAndPlay(const QString& path)
     qmr3::Qmr3FileHeader header;
     if (!reader.open(QFile::encodeName(path).toStdString()) || !reader.readFileHeader(header)) {
         startOffset_ = 0;
+        showMessage(tr("The recording %1 cannot be read.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     reader.close();
@@ -130,6 +132,8 @@ void CKorvidAppDlg::openAndPlay(const QString& path)
     if (viewer_->StartService(path) != 0) {
         displayMode_ = 1;
         startOffset_ = 0;
+        // Said rather than passed over: nothing would show why nothing plays.
+        showMessage(tr("The recording %1 cannot be played.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     viewer_->SetMDArea(kGridRows, kGridColumns);
@@ -346,7 +350,16 @@ void CKorvidAppDlg::openByPath(QString path)
         if (library.errors().empty()) showMessage(tr("No recording found in %1").arg(path));
         return;
     }
-    playChosenFile(0);
+    // The first file plays as far as it can, damaged or not.
+    thumb_->markSelection(0);
+    currentFileIndex_ = 0;
+    startOffset_ = 0;
+    library.readVideoInfo(0);
+    playTime_->setText(tr("Playing Video.."));
+    playSlider_->setRecording(0);
+    currentPath_ = QString::fromStdString(library.filePath(0));
+    openAndPlay(currentPath_);
+    thumb_->update();
 }
 
 void CKorvidAppDlg::mediaStopped()

@@ -488,6 +488,23 @@ TEST(PlaybackCommandLine, AQuotedPathIsOpenedWithoutItsQuotes)
     ASSERT_TRUE(waitUntil([&] { return !win.isPlaying(); }, 15000));
 }
 
+TEST(PlaybackCommandLine, AnUnreadableRecordingSaysSo)
+{
+    testrec::TempDir dir;
+    const std::string path = dir.file("short.qmr3");
+    ASSERT_TRUE(qmr3::generateRecording(path, clip(3, 0)).ok);
+    // Cut inside the file header.
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(path), 100));
+    CSetup setup;
+    CKorvidAppDlg win(binDir(), QString(), &setup, QString::fromStdString(path));
+    win.show();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }, 5000));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("short.qmr3"))) << box->text().toStdString();
+    EXPECT_FALSE(win.isPlaying());
+    box->done(QMessageBox::Ok);
+}
+
 TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo)
 {
     testrec::TempDir dir;
