@@ -176,6 +176,8 @@ private:
     void placeViewer();
     void updatePosition();
     void setButtonsOn(std::initializer_list<int> on, std::initializer_list<int> released);
+    // The buttons of a transport command; false (and the button released) while nothing plays.
+    bool beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released, bool pausedAfter);
     void play();
     void pause();
     void fastForward();

@@ -211,67 +211,45 @@ void CKorvidAppDlg::play()
         showMessage(tr("Invalid Start Position."));
         return;
     }
+    if (beginTransport(IDC_PLAY, {IDC_PLAY}, {IDC_PAUSE, IDC_FF, IDC_REWIND}, false)) viewer_->SeekToPlay();
+}
+
+bool CKorvidAppDlg::beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released,
+                                   bool pausedAfter)
+{
     if (!playing_) {
-        setButtonsOn({}, {IDC_PLAY});
-        return;
+        setButtonsOn({}, {id});
+        return false;
     }
-    setButtonsOn({IDC_PLAY}, {IDC_PAUSE, IDC_FF, IDC_REWIND});
-    paused_ = false;
-    viewer_->SeekToPlay();
+    setButtonsOn(on, released);
+    paused_ = pausedAfter;
+    return true;
 }
 
 void CKorvidAppDlg::pause()
 {
-    if (!playing_) {
-        setButtonsOn({}, {IDC_PAUSE});
-        return;
-    }
-    setButtonsOn({IDC_PAUSE}, {IDC_REWIND, IDC_FF, IDC_PLAY});
-    paused_ = true;
-    viewer_->SeekToPause();
+    if (beginTransport(IDC_PAUSE, {IDC_PAUSE}, {IDC_REWIND, IDC_FF, IDC_PLAY}, true)) viewer_->SeekToPause();
 }
 
 void CKorvidAppDlg::fastForward()
 {
-    if (!playing_) {
-        setButtonsOn({}, {IDC_FF});
-        return;
-    }
-    setButtonsOn({IDC_FF}, {IDC_REWIND, IDC_PLAY, IDC_PAUSE});
-    paused_ = false;
-    viewer_->SeekToFF(0);
+    if (beginTransport(IDC_FF, {IDC_FF}, {IDC_REWIND, IDC_PLAY, IDC_PAUSE}, false)) viewer_->SeekToFF(0);
 }
 
 void CKorvidAppDlg::rewind()
 {
-    if (!playing_) {
-        setButtonsOn({}, {IDC_REWIND});
-        return;
-    }
-    setButtonsOn({IDC_REWIND}, {IDC_FF, IDC_PLAY, IDC_PAUSE});
-    paused_ = false;
-    viewer_->SeekToRew(0);
+    if (beginTransport(IDC_REWIND, {IDC_REWIND}, {IDC_FF, IDC_PLAY, IDC_PAUSE}, false)) viewer_->SeekToRew(0);
 }
 
 void CKorvidAppDlg::frameForward()
 {
-    if (!playing_) {
-        setButtonsOn({}, {IDC_FRAME_NEXT});
-        return;
-    }
-    setButtonsOn({IDC_PAUSE}, {IDC_FRAME_NEXT, IDC_REWIND, IDC_FF, IDC_PLAY});
-    paused_ = true;
-    viewer_->SeekToNextFrame();
+    if (beginTransport(IDC_FRAME_NEXT, {IDC_PAUSE}, {IDC_FRAME_NEXT, IDC_REWIND, IDC_FF, IDC_PLAY}, true))
+        viewer_->SeekToNextFrame();
 }
 
 void CKorvidAppDlg::frameBack()
 {
-    if (!playing_) {
-        setButtonsOn({}, {IDC_FRAME_BACK});
-        return;
-    }
-    setButtonsOn({IDC_PAUSE}, {IDC_FRAME_BACK, IDC_REWIND, IDC_FF, IDC_PLAY});
-    paused_ = true;
+    if (!beginTransport(IDC_FRAME_BACK, {IDC_PAUSE}, {IDC_FRAME_BACK, IDC_REWIND, IDC_FF, IDC_PLAY}, true)) return;
     // Not within the first two seconds: there is no earlier picture to go to.
     std::int64_t now = 0;
     if (currentSeconds(now) && now - fileStart_ >= 2) viewer_->SeekToPrevFrame();

@@ -1,5 +1,6 @@
 // The panel in Japanese: translated information texts and pictures of the pages.
 #include "generator.h"
+#include "demowindow.h"
 #include "korvidappdlg.h"
 #include "playertest.h"
 #include "testrecordings.h"
@@ -10,12 +11,9 @@
 
 TEST(PanelJapanese, InformationTextsAndPages)
 {
-    testrec::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(qmr3::generateDemoFolder(dir.path(), error)) << error;
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
-    w.show();
-    w.openRecordings(QString::fromStdString(dir.path()));
+    playertest::DemoWindow demo;
+    ASSERT_TRUE(demo.written) << demo.error;
+    CKorvidAppDlg& w = demo.w;
     CThumbnailCtrl* p = w.thumbnailCtrl();
     w.onCommand(IDC_TAB_INFO);
     const QStringList lines = p->infoLines();

@@ -2,6 +2,7 @@
 // test program; pictured on the list and the calendar when KORVID_PANEL_SHOTS
 // names a folder for the pictures.
 #include "generator.h"
+#include "demowindow.h"
 #include "korvidappdlg.h"
 #include "lumacastctrl.h"
 #include "pictureframe.h"
@@ -19,12 +20,9 @@
 
 TEST(PlayingWindow, ListAndCalendarWhilePlaying)
 {
-    testrec::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(qmr3::generateDemoFolder(dir.path(), error)) << error;
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
-    w.show();
-    w.openRecordings(QString::fromStdString(dir.path()));
+    playertest::DemoWindow demo;
+    ASSERT_TRUE(demo.written) << demo.error;
+    CKorvidAppDlg& w = demo.w;
     CThumbnailCtrl* p = w.thumbnailCtrl();
     const CVideoLibrary& lib = theVideoLibrary();
     ASSERT_FALSE(p->shownFiles().empty());

@@ -3,6 +3,7 @@
 // ffmpeg for a generated recorder folder.
 #include "framegrabber.h"
 #include "generator.h"
+#include "demowindow.h"
 #include "korvidappdlg.h"
 #include "playertest.h"
 #include "skinbutton.h"
@@ -397,12 +398,9 @@ TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
 // KORVID_PANEL_SHOTS names a folder for the pictures.
 TEST(PanelInWindow, DemoFolderPages)
 {
-    testrec::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(qmr3::generateDemoFolder(dir.path(), error)) << error;
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
-    w.show();
-    w.openRecordings(QString::fromStdString(dir.path()));
+    playertest::DemoWindow demo;
+    ASSERT_TRUE(demo.written) << demo.error;
+    CKorvidAppDlg& w = demo.w;
     CThumbnailCtrl* p = w.thumbnailCtrl();
     const CVideoLibrary& lib = theVideoLibrary();
     ASSERT_EQ(lib.fileCount(), 13);
