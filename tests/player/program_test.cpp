@@ -1,4 +1,5 @@
 // The program itself, started as real processes.
+#include "generator.h"
 #include "playertest.h"
 #include "singleinstance.h"
 
@@ -6,6 +7,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -121,6 +123,39 @@ TEST_F(Program, StartsUnderARealXServer)
     const QImage img(shot);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSize(1100, 720));
+}
+
+TEST_F(Program, PlaysTheRecordingNamedOnItsCommandLineUnderARealXServer)
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    qmr3::GenOptions o;
+    o.fps = 10;
+    o.gop = 10;
+    o.seconds = 30;
+    o.productId = 0x41;
+    o.audio = qmr3::AudioKind::Adpcm;
+    const QString recording = scratch.filePath(QStringLiteral("cmd.qmr3"));
+    ASSERT_TRUE(qmr3::generateRecording(recording.toStdString(), o).ok);
+    QProcessEnvironment e = env;
+    e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    e.insert(QStringLiteral("KORVID_AUDIO_SINK"), QStringLiteral("fakesink"));
+    const QString shot = scratch.filePath(QStringLiteral("playing.png"));
+    e.insert(QStringLiteral("KORVID_SCREENSHOT"), shot);
+    e.insert(QStringLiteral("KORVID_SCREENSHOT_DELAY"), QStringLiteral("5000"));
+    first.setProcessEnvironment(e);
+    first.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1000x24"),
+                       QStringLiteral(KORVID_EXE), QStringLiteral("\"%1\"").arg(recording)});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    const QImage img(shot);
+    ASSERT_FALSE(img.isNull());
+    // The left of the video area, flat while idle, holds a colourful picture.
+    QSet<QRgb> colours;
+    for (int y = 60; y < 560; y += 5)
+        for (int x = 20; x < 220; x += 5) colours.insert(img.pixel(x, y));
+    EXPECT_GT(colours.size(), 20);
 }
 
 TEST_F(Program, JapaneseStartUsesTheJapaneseTemplate)
