@@ -38,6 +38,7 @@ CLumacastCtrl::CLumacastCtrl(QWidget* parent) : QWidget(parent), d_(std::make_un
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     d_->windowSize_ = size();
+    connect(&d_->turnTimer_, &QTimer::timeout, this, [this] { d_->TurnTick(); });
     d_->dragTimer_.setSingleShot(true);
     d_->dragTimer_.setObjectName(QStringLiteral("1200"));
     connect(&d_->dragTimer_, &QTimer::timeout, this, [this] {
@@ -109,6 +110,7 @@ qint32 CLumacastCtrl::StartService(const QString& filePath) {
 
 // 4
 void CLumacastCtrl::StopService() {
+    d_->CancelTurn();
     d_->CloseMPEG4();
     d_->kindOfFile_ = 0;
     d_->productId_ = 0;

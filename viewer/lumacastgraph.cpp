@@ -140,7 +140,6 @@ void CLumacastCtrl::Private::Present(const QImage& picture, const QRect& source,
         pictureDestination_ = destination;
         ++presentedCount_;
     }
-    presented_.notify_all();
     emit q_->PicturePresented(copy);
     // One queued repaint at a time; never wait for the GUI thread here.
     if (!repaintQueued_.exchange(true))
@@ -429,6 +428,11 @@ std::int32_t CLumacastCtrl::Private::Pause() {
 }
 
 std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
+    CancelTurn();
+    return ApplyMode(mode);
+}
+
+std::int32_t CLumacastCtrl::Private::ApplyMode(int mode) {
     if (fileName_.empty() || mode < 0 || mode > 6) return -1;
     playMode_ = std::uint8_t(mode);
     if (mode == korvid::kPlay || mode == korvid::kFastForward || mode == korvid::kNextPicture) reverse_ = false;
@@ -466,39 +470,54 @@ std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
     return Run();
 }
 
-bool CLumacastCtrl::Private::WaitPresented(std::uint64_t after) {
-    std::unique_lock<std::mutex> lock(presentLock_);
-    return presented_.wait_for(lock, std::chrono::seconds(1), [&] { return presentedCount_ > after; });
+void CLumacastCtrl::Private::Step(int mode) {
+    CancelTurn();
+    const bool turn = (mode == korvid::kPreviousPicture) != reverse_;
+    if (!turn || !pipeline_) {
+        ApplyMode(mode);
+        return;
+    }
+    // A step against the last direction turns the renderer's groups round.
+    // First let a group read ahead in the old direction arrive whole (the
+    // renderer drops it at the turn, but not pictures still on their way);
+    // then, if the turn only showed the current picture again, step once
+    // more, so that one call moves one picture.
+    turnMode_ = mode;
+    turnPhase_ = 0;
+    turnDeadline_ = SteadyMs() + 1000;
+    TurnTick();
+    if (turnMode_) turnTimer_.start(5);
 }
 
-void CLumacastCtrl::Private::Step(int mode) {
-    const bool turn = (mode == korvid::kPreviousPicture) != reverse_;
-    if (turn && pipeline_) {
-        // Let a group read ahead in the old direction arrive whole first: the
-        // renderer drops it at the turn, but not pictures still on their way.
-        const std::int64_t until = SteadyMs() + 1000;
-        while (words_.groupEnd.load() != 1 && SteadyMs() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+void CLumacastCtrl::Private::TurnTick() {
+    if (!turnMode_) return;
+    const bool late = SteadyMs() >= turnDeadline_;
+    if (turnPhase_ == 0) {
+        if (words_.groupEnd.load() != 1 && !late) return;
+        {
+            std::lock_guard<std::mutex> lock(presentLock_);
+            turnBefore_ = picture_;
+            turnCount_ = presentedCount_;
+        }
+        ApplyMode(turnMode_);
+        turnPhase_ = 1;
+        turnDeadline_ = SteadyMs() + 1000;
+        if (turnBefore_.isNull()) CancelTurn();
+        return;
     }
-    QImage before;
-    std::uint64_t count;
+    bool again = false;
     {
         std::lock_guard<std::mutex> lock(presentLock_);
-        before = picture_;
-        count = presentedCount_;
+        if (presentedCount_ == turnCount_ && !late) return;
+        again = presentedCount_ != turnCount_ && picture_ == turnBefore_;
     }
-    SetMode(mode);
-    if (!turn || before.isNull() || !pipeline_) return;
-    // A step against the last direction turns the renderer's groups round,
-    // which may show the current picture once more. Wait for that and step
-    // again, so that one call moves one picture and a quick next call cannot
-    // land in the middle of the turn.
-    if (!WaitPresented(count)) return;
-    {
-        std::lock_guard<std::mutex> lock(presentLock_);
-        if (picture_ != before) return;
-        count = presentedCount_;
-    }
-    SetMode(mode);
-    WaitPresented(count);
+    const int mode = turnMode_;
+    CancelTurn();
+    if (again) ApplyMode(mode);
+}
+
+void CLumacastCtrl::Private::CancelTurn() {
+    turnTimer_.stop();
+    turnMode_ = 0;
+    turnBefore_ = QImage();
 }

@@ -17,7 +17,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -40,8 +39,10 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     std::int32_t AssembleGraph();
     std::int32_t CloseMPEG4();
     std::int32_t SetMode(int mode);  // the play-mode driver; its own result
+    std::int32_t ApplyMode(int mode);
     void Step(int mode);             // one picture on or back
-    bool WaitPresented(std::uint64_t after);
+    void TurnTick();
+    void CancelTurn();
     std::int32_t Play();
     std::int32_t Pause();
     std::int32_t Run();
@@ -106,8 +107,16 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     QImage picture_;
     QRect pictureSource_, pictureDestination_;
     std::uint64_t presentedCount_ = 0;
-    std::condition_variable presented_;
     bool reverse_ = false;  // the direction the renderer was last asked to read in
+
+    // A step against the last direction, carried out in phases on the GUI
+    // thread so that the window never waits for it.
+    QTimer turnTimer_;
+    int turnMode_ = 0;
+    int turnPhase_ = 0;  // 0 waiting for the read-ahead group, 1 for the turned picture
+    std::int64_t turnDeadline_ = 0;
+    QImage turnBefore_;
+    std::uint64_t turnCount_ = 0;
     QSize windowSize_;
     std::atomic<bool> repaintQueued_{false};
 

@@ -517,3 +517,31 @@ TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo)
     EXPECT_FALSE(win.isPlaying());
     box->done(QMessageBox::Ok);
 }
+
+TEST_F(Playback, RapidCommandsAndSwitchingFilesStayConsistent)
+{
+    ASSERT_FALSE(write("a.qmr3", clip(20, 0)).empty());
+    ASSERT_FALSE(write("b.qmr3", clip(20, 30)).empty());
+    openFolder();
+    const int a = indexOf("a.qmr3"), b = indexOf("b.qmr3");
+    const int commands[] = {IDC_FF, IDC_FF, IDC_REWIND, IDC_FRAME_NEXT, IDC_FRAME_BACK, IDC_PAUSE,
+                            IDC_PLAY, IDC_REWIND, IDC_FF, IDC_FRAME_BACK, IDC_PLAY};
+    for (int round = 0; round < 3; ++round) {
+        win->playChosenFile(round % 2 ? b : a);
+        ASSERT_TRUE(win->isPlaying());
+        // Far enough from both ends that winding cannot reach one.
+        win->playSlider()->setValue(10);
+        win->onCommand(IDC_PLAY_SLIDER);
+        for (int id : commands) {
+            win->onCommand(id);
+            waitUntil([] { return false; }, 30);
+        }
+        ASSERT_TRUE(win->isPlaying());
+    }
+    const std::size_t mark = presented();
+    ASSERT_TRUE(waitUntil([&] { return presented() > mark + 3; }, 10000));
+    EXPECT_EQ(win->currentFileIndex(), a);
+    EXPECT_TRUE(win->currentPath().endsWith(QStringLiteral("a.qmr3")));
+    win->stopPlayback();
+    EXPECT_FALSE(win->viewer()->HasPipeline());
+}
