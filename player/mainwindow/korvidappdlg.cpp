@@ -487,6 +487,11 @@ void CKorvidAppDlg::closeEvent(QCloseEvent* e)
 void CKorvidAppDlg::toggleMaximise()
 {
     CSkinButton* maxButton = button(IDC_MAXIMIZE);
+    // Full screen owns the window's size until it is left.
+    if (fullScreen_) {
+        if (maxButton) maxButton->setActive(!maximised_);
+        return;
+    }
     if (!maximised_) {
         restoreRect_ = geometry();
         const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 1920, 1080);

@@ -223,6 +223,7 @@ private:
     bool ownSize_ = false;
     QRect nativeRect_;
     QRect windowedRect_;  // the window before full screen
+    QSize windowedMinimum_;
     std::int64_t fileStart_ = 0;
     std::uint32_t rawLength_ = 0;
     int displayMode_ = 0;

@@ -370,9 +370,13 @@ void CKorvidAppDlg::setFullScreen(bool on)
     fullScreen_ = on;
     if (on) {
         windowedRect_ = geometry();
+        windowedMinimum_ = minimumSize();
+        // A screen smaller than the window's minimum is still filled.
+        setMinimumSize(QSize(0, 0));
         const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 1920, 1080);
         setGeometry(QRect(screenRect.topLeft(), screenRect.size() + QSize(1, 1)));
     } else {
+        setMinimumSize(windowedMinimum_);
         setGeometry(windowedRect_);
     }
     layoutWindow();

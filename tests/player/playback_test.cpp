@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 
 #include <gtest/gtest.h>
@@ -405,14 +406,21 @@ TEST_F(Playback, ChangeRatioAndFullScreen)
     const QRect windowed = win->geometry();
     playertest::sendMouse(win->viewer(), QEvent::MouseButtonPress, QPoint(10, 10), Qt::RightButton, Qt::RightButton);
     ASSERT_TRUE(win->isFullScreen());
+    ASSERT_TRUE(waitUntil([&] { return win->size() == win->screen()->geometry().size() + QSize(1, 1); }));
     EXPECT_EQ(win->viewer()->geometry(), win->rect());
     EXPECT_FALSE(win->thumbnailCtrl()->isVisible());
     EXPECT_FALSE(win->playSlider()->isVisible());
     EXPECT_FALSE(win->playTimeField()->isVisible());
+    // Maximising cannot pull the window out of full screen.
+    const QRect full = win->geometry();
+    win->onCommand(IDC_MAXIMIZE);
+    EXPECT_EQ(win->geometry(), full);
+    EXPECT_FALSE(win->isMaximisedState());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(win.get(), &escape);
     EXPECT_FALSE(win->isFullScreen());
     ASSERT_TRUE(waitUntil([&] { return win->geometry() == windowed; }));
+    EXPECT_EQ(win->minimumSize(), windowed.size());
     EXPECT_EQ(win->viewer()->geometry(), win->videoArea());
     EXPECT_TRUE(win->thumbnailCtrl()->isVisible());
     EXPECT_TRUE(win->playSlider()->isVisible());
