@@ -460,6 +460,22 @@ TEST_F(Playback, SuspendAndResumeContinueWhereItWas)
     EXPECT_GE(distinct(framesFrom(mark)).front(), second * 10L);
 }
 
+TEST_F(Playback, TheMotionAreaSettingShowsTheGrid)
+{
+    qmr3::GenOptions o = clip(10, 0);
+    o.motion = {{0, 9}};
+    ASSERT_FALSE(write("motion.qmr3", o).empty());
+    openFolder();
+    auto gridPixels = [&] { return testrec::gridPixels(win->viewer()->CurrentPicture()); };
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return last() >= 15; }, 10000));
+    EXPECT_EQ(gridPixels(), 0);
+
+    setup.motionArea = 1;
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return gridPixels() > 100; }, 10000));
+}
+
 TEST_F(Playback, StartOffsetBeyondTheLengthIsInvalid)
 {
     ASSERT_FALSE(write("offset.qmr3", clip(5, 0)).empty());

@@ -22,4 +22,14 @@ inline long frameOf(const QImage& picture)
     return n ? long(*n) : -1;
 }
 
+// Pixels of the renderer's motion-grid colour in a picture.
+inline int gridPixels(const QImage& picture)
+{
+    int n = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if ((picture.pixel(x, y) & 0xffffff) == 0xff3232) ++n;
+    return n;
+}
+
 }  // namespace testrec

@@ -1,4 +1,5 @@
 // Closing in every mode, reopening, and the order of StartService calls.
+#include "pictureframe.h"
 #include "viewerfixture.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,26 @@ TEST(Lifecycle, ConnectFileNameBuildsPausedAndStartServiceRunsIt) {
     ASSERT_TRUE(v.waitMediaStop());
     ASSERT_TRUE(v.waitFor([&] { return v.last() == 19; }, 10s));
     EXPECT_EQ(Distinct(v.frames()), UpTo(20));
+}
+
+TEST(MotionGrid, ShownCellsFollowTheRecordingsMapsAndHideClearsThem) {
+    Viewer v;
+    auto options = recording(10, 10, 12);
+    options.motion = {{0, 11}};
+    const auto path = v.write("grid.qmr3", options);
+    auto gridPixels = [&] { return testrec::gridPixels(v.ctl.CurrentPicture()); };
+    ASSERT_EQ(v.open(path), 0);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f >= 5; }, 10s));
+    EXPECT_EQ(gridPixels(), 0);
+    v.ctl.SetMDArea(16, 16);
+    v.ctl.ShowMDArea();
+    ASSERT_TRUE(v.waitFor([&] { return gridPixels() > 100; }, 10s));
+    v.ctl.HideMDArea();
+    // The grid is burnt in as pictures are taken in, so the two groups
+    // already held keep it.
+    const std::size_t mark = v.presented();
+    ASSERT_TRUE(v.waitFor([&] { return v.presented() > mark + 35; }, 20s));
+    EXPECT_EQ(gridPixels(), 0);
 }
 
 TEST(Lifecycle, MotionGridAndOverlayCallsWhilePlaying) {
