@@ -281,19 +281,20 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
         std::vector<Damage> damage = {};
     };
     // Groups stay within the 15 pictures a player keeps per group, as the recorder's do.
+    // Every recording has a kind (a scheduled one has the Time bit), so all are listed.
     const std::vector<Item> items = {
         {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true},
         {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true},
         {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}},
-        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}},
+        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true},
         {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true},
         {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
         {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true},
         {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}},
         {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true},
-        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}},
+        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
         {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}},
-        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, true},
+        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true},
         {"2026-11-30 21:10:00", 1, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, false,
          {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}},
     };
