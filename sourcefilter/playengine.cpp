@@ -370,6 +370,34 @@ bool CPlayEngine::fastMode(int direction) const {
 
 void CPlayEngine::idle(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Stop, a pending jump, the fast handler, a reset request and the parked
+// state, as every trick-play handler starts; true when the pass ends there.
+bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
+    result = Pass::Continue;
+    if (stopNow()) {
+        idle(10);
+        return true;
+    }
+    if (takeJump(result)) return true;
+    if (fastMode(direction)) {
+        result = fastPass(direction);
+        return true;
+    }
+    if (opt.resetRequest.exchange(false)) opt.parked = false;
+    if (opt.parked) {
+        idle(parkedMs);
+        return true;
+    }
+    return false;
+}
+
+// How far the reader is from the pictures on screen when a fast mode ends:
+// 18 GOPs less the renderer's position (twice both after 32x).
+long CPlayEngine::leavingFastGops(std::uint8_t leaving) const {
+    const int idx = pictureIndex();
+    return std::max(0, leaving == 2 ? 36 - 2 * idx : 18 - idx);
+}
+
 int CPlayEngine::pictureIndex() const {
     korvid::SharedWord* w = opt.pictureIndex;
     return w ? std::max(0, int(w->load())) : 0;
@@ -551,18 +579,8 @@ CPlayEngine::Pass CPlayEngine::straightPass() {
 }
 
 CPlayEngine::Pass CPlayEngine::forwardPass() {
-    if (stopNow()) {
-        idle(10);
-        return Pass::Continue;
-    }
-    Pass jumped;
-    if (takeJump(jumped)) return jumped;
-    if (fastMode(+1)) return fastPass(+1);
-    if (opt.resetRequest.exchange(false)) opt.parked = false;
-    if (opt.parked) {
-        idle(33);
-        return Pass::Continue;
-    }
+    Pass early;
+    if (handlerPrologue(+1, 33, early)) return early;
     if (video_.count() > 1) {
         idle(10);
         return Pass::Continue;
@@ -571,8 +589,7 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     if (leaving) {
         // The reader ran ahead of the pictures on screen while fast.
-        const int idx = pictureIndex();
-        const long n = std::max(0, leaving == 2 ? 36 - 2 * idx : 18 - idx);
+        const long n = leavingFastGops(leaving);
         moveClamped(turned ? n : -n);
     } else if (turned) {
         if (!positionAt(posGop_ + 1, false)) return finish(ReadEnd::EndOfData);
@@ -582,18 +599,8 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
 }
 
 CPlayEngine::Pass CPlayEngine::backwardPass() {
-    if (stopNow()) {
-        idle(10);
-        return Pass::Continue;
-    }
-    Pass jumped;
-    if (takeJump(jumped)) return jumped;
-    if (fastMode(-1)) return fastPass(-1);
-    if (opt.resetRequest.exchange(false)) opt.parked = false;
-    if (opt.parked) {
-        idle(33);
-        return Pass::Continue;
-    }
+    Pass early;
+    if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() > 1) {
         idle(10);
         return Pass::Continue;
@@ -602,8 +609,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     if (leaving) {
         // Fast rewind leaves the reader behind the screen, fast forward ahead of it.
-        const int idx = pictureIndex();
-        const long n = std::max(0, leaving == 2 ? 36 - 2 * idx : 18 - idx);
+        const long n = leavingFastGops(leaving);
         moveClamped(turned ? -n : n);
     }
     // Reading a group forward moves one group on, hence two back per pass.
@@ -764,18 +770,8 @@ CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
 }
 
 CPlayEngine::Pass CPlayEngine::gopForwardPass() {
-    if (stopNow()) {
-        idle(10);
-        return Pass::Continue;
-    }
-    Pass jumped;
-    if (takeJump(jumped)) return jumped;
-    if (fastMode(+1)) return fastPass(+1);
-    if (opt.resetRequest.exchange(false)) opt.parked = false;
-    if (opt.parked) {
-        idle(10);
-        return Pass::Continue;
-    }
+    Pass early;
+    if (handlerPrologue(+1, 10, early)) return early;
     const int queued = video_.count();
     if (queued >= 2) {
         if (queued >= 11) opt.parked = true;
@@ -785,8 +781,7 @@ CPlayEngine::Pass CPlayEngine::gopForwardPass() {
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     if (leaving) {
-        const int idx = pictureIndex();
-        const long n = std::max(0, leaving == 2 ? 36 - 2 * idx : 18 - idx);
+        const long n = leavingFastGops(leaving);
         moveClamped(turned ? n : -n);
     } else if (turned) {
         if (!positionAt(posGop_ + 2, false)) return finish(ReadEnd::EndOfData);
@@ -807,18 +802,8 @@ CPlayEngine::Pass CPlayEngine::gopForwardPass() {
 }
 
 CPlayEngine::Pass CPlayEngine::gopBackwardPass() {
-    if (stopNow()) {
-        idle(10);
-        return Pass::Continue;
-    }
-    Pass jumped;
-    if (takeJump(jumped)) return jumped;
-    if (fastMode(-1)) return fastPass(-1);
-    if (opt.resetRequest.exchange(false)) opt.parked = false;
-    if (opt.parked) {
-        idle(33);
-        return Pass::Continue;
-    }
+    Pass early;
+    if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() >= 2) {
         idle(10);
         return Pass::Continue;
@@ -827,8 +812,7 @@ CPlayEngine::Pass CPlayEngine::gopBackwardPass() {
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     long step = 2;  // the position is one past the group read last
     if (leaving) {
-        const int idx = pictureIndex();
-        const long n = std::max(0, leaving == 2 ? 36 - 2 * idx : 18 - idx);
+        const long n = leavingFastGops(leaving);
         moveClamped(turned ? -n : n);
     } else if (turned) {
         step = 3;

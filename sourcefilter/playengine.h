@@ -189,6 +189,8 @@ private:
     bool fastMode(int direction) const;
     void idle(int ms);
     bool takeJump(Pass& result);
+    bool handlerPrologue(int direction, int parkedMs, Pass& result);
+    long leavingFastGops(std::uint8_t leaving) const;
     bool positionAt(long gop, bool fresh);
     void moveClamped(long delta);
     int pictureIndex() const;

@@ -11,18 +11,6 @@ using namespace std::chrono;
 
 namespace {
 
-std::vector<long> playOrder(long pictures, long gop) {
-    std::vector<long> v;
-    for (long g = 0; g * gop < pictures; ++g) {
-        for (long f = g * gop; f < std::min(pictures, (g + 1) * gop); ++f) v.push_back(f);
-        if ((g + 1) * gop < pictures) {
-            v.push_back((g + 1) * gop);
-            v.push_back((g + 1) * gop);
-        }
-    }
-    return v;
-}
-
 // Plays the file to its end and checks that the end came cleanly.
 void playToEnd(Harness& h) {
     ASSERT_TRUE(h.start());

@@ -6,6 +6,7 @@
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <future>
 
 namespace hxtest {
@@ -325,6 +326,18 @@ std::string writeRecording(const testrec::TempDir& dir, const std::string& name,
 std::vector<long> upTo(long n) {
     std::vector<long> v;
     for (long i = 0; i < n; ++i) v.push_back(i);
+    return v;
+}
+
+std::vector<long> playOrder(long pictures, long gop, long first) {
+    std::vector<long> v;
+    for (long g = first; g * gop < pictures; ++g) {
+        for (long f = g * gop; f < std::min(pictures, (g + 1) * gop); ++f) v.push_back(f);
+        if ((g + 1) * gop < pictures) {
+            v.push_back((g + 1) * gop);
+            v.push_back((g + 1) * gop);
+        }
+    }
     return v;
 }
 

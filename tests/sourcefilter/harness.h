@@ -162,6 +162,11 @@ std::string writeRecording(const testrec::TempDir& dir, const std::string& name,
 // 0, 1, ..., n-1.
 std::vector<long> upTo(long n);
 
+// What the source delivers in play from GOP `first`: each group from its intra
+// picture to its last picture (which carries the group end), then the next
+// group's intra picture twice for the renderer to drop; the next pass opens
+// with that picture again. The file's last picture ends the last group.
+std::vector<long> playOrder(long pictures, long gop, long first = 0);
 // Collapses runs of equal neighbours: 1 1 2 2 2 3 -> 1 2 3.
 std::vector<long> distinctRuns(const std::vector<long>& v);
 // What a renderer that drops the two pictures after each group end keeps.

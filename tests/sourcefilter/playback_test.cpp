@@ -9,25 +9,6 @@
 using namespace hxtest;
 using namespace std::chrono;
 
-namespace {
-
-// What the source delivers in play: each group opened by its intra picture,
-// closed by the next group's intra picture twice (group end, repeat); the
-// next pass opens with that picture again. The last picture ends the file.
-std::vector<long> playOrder(long pictures, long gop, long first = 0) {
-    std::vector<long> v;
-    for (long g = first; g * gop < pictures; ++g) {
-        for (long f = g * gop; f < std::min(pictures, (g + 1) * gop); ++f) v.push_back(f);
-        if ((g + 1) * gop < pictures) {
-            v.push_back((g + 1) * gop);
-            v.push_back((g + 1) * gop);
-        }
-    }
-    return v;
-}
-
-}  // namespace
-
 TEST(Play, DeliversEveryPictureInOrderAndSetsMediaStopOnce) {
     testrec::TempDir dir;
     auto o = smallRecording(10, 5, 4);

@@ -35,18 +35,6 @@ std::vector<long> fastOrder(long gops, long gop, long step, long first) {
     }
 }
 
-std::vector<long> playOrder(long pictures, long gop, long first = 0) {
-    std::vector<long> v;
-    for (long g = first; g * gop < pictures; ++g) {
-        for (long f = g * gop; f < std::min(pictures, (g + 1) * gop); ++f) v.push_back(f);
-        if ((g + 1) * gop < pictures) {
-            v.push_back((g + 1) * gop);
-            v.push_back((g + 1) * gop);
-        }
-    }
-    return v;
-}
-
 // Rewind: GOP k read forward for k = first, first-1, ..., 0.
 std::vector<long> rewindOrder(long pictures, long gop, long first) {
     std::vector<long> v;
