@@ -338,13 +338,41 @@ void CAsyncFrameGrabber::request(const GrabJob& job)
     const std::string ffmpeg = grabber_.ffmpegPath();
     {
         std::lock_guard<std::mutex> g(lock_);
-        if (job.cachePath == running_) return;
-        for (const GrabJob& q : queue_)
-            if (q.cachePath == job.cachePath) return;
+        if (job.cachePath == running_) {
+            if (job.recording == runningRecording_) return;
+            runningSuperseded_ = true;
+        }
+        for (auto q = queue_.begin(); q != queue_.end(); ++q)
+            if (q->cachePath == job.cachePath) {
+                if (q->recording == job.recording) return;
+                queue_.erase(q);
+                break;
+            }
+        dropPictureOfOtherRecording(job);
         ffmpeg_ = ffmpeg;
         queue_.push_back(job);
     }
     wake_.notify_one();
+}
+
+void CAsyncFrameGrabber::dropPictureOfOtherRecording(const GrabJob& job)
+{
+    const auto made = madeFrom_.find(job.cachePath);
+    if (made == madeFrom_.end() || made->second == job.recording) return;
+    std::error_code ec;
+    fs::remove(job.cachePath, ec);
+    madeFrom_.erase(made);
+}
+
+std::string CAsyncFrameGrabber::cachedPicture(const GrabJob& job)
+{
+    if (job.cachePath.empty()) return {};
+    std::lock_guard<std::mutex> g(lock_);
+    // Still being made from another recording: it is removed when that grab ends.
+    if (job.cachePath == running_ && (runningSuperseded_ || job.recording != runningRecording_)) return {};
+    dropPictureOfOtherRecording(job);
+    std::error_code ec;
+    return fs::exists(job.cachePath, ec) ? job.cachePath : std::string();
 }
 
 void CAsyncFrameGrabber::cancelPending()
@@ -377,8 +405,12 @@ void CAsyncFrameGrabber::workerLoop()
             job = queue_.front();
             queue_.pop_front();
             running_ = job.cachePath;
+            runningRecording_ = job.recording;
+            runningSuperseded_ = false;
             ffmpeg = ffmpeg_;
         }
+        std::error_code existsError;
+        const bool cachedBefore = fs::exists(job.cachePath, existsError);
         std::string error;
         std::string result;
         bool missing = false;
@@ -390,9 +422,22 @@ void CAsyncFrameGrabber::workerLoop()
         const QString cache = QString::fromStdString(job.cachePath);
         const QString res = QString::fromStdString(result);
         bool sendProblem = false;
+        bool superseded;
         {
             std::lock_guard<std::mutex> g(lock_);
+            superseded = runningSuperseded_;
+            if (result == job.cachePath) {
+                if (superseded && !cachedBefore) {
+                    // A same-named recording of another folder was asked for meanwhile.
+                    std::error_code ec;
+                    fs::remove(job.cachePath, ec);
+                } else if (!superseded) {
+                    madeFrom_[job.cachePath] = job.recording;
+                }
+            }
             running_.clear();
+            runningRecording_.clear();
+            runningSuperseded_ = false;
             if (missing && !problemSent_) {
                 problemSent_ = true;
                 sendProblem = true;
@@ -400,11 +445,11 @@ void CAsyncFrameGrabber::workerLoop()
         }
         QMetaObject::invokeMethod(
             this,
-            [this, cache, res, sendProblem] {
+            [this, cache, res, sendProblem, superseded] {
                 if (sendProblem)
                     emit toolProblem(tr("ffmpeg was not found next to the program or on the PATH; "
                                         "pictures of recordings cannot be made."));
-                emit grabbed(cache, res);
+                if (!superseded) emit grabbed(cache, res);
             },
             Qt::QueuedConnection);
     }

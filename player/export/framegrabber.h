@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -97,8 +98,14 @@ public:
     ~CAsyncFrameGrabber() override;
 
     FrameGrabber& grabber() { return grabber_; }
-    // Queues a job (a job for a cache file already queued is dropped).
+    // Queues a job. A job for a cache file already queued or running for the
+    // same recording is dropped; one for another recording (a same-named file
+    // of another folder) replaces it, and the older picture is never delivered.
     void request(const GrabJob& job);
+    // The cached picture of job when one exists that this grabber did not make
+    // from another recording; a picture left under the same name by a grab of
+    // another recording is removed. "" when there is none.
+    std::string cachedPicture(const GrabJob& job);
     // Forgets jobs not yet started.
     void cancelPending();
     int pendingCount() const;
@@ -112,6 +119,8 @@ signals:
 
 private:
     void workerLoop();
+    // With lock_ held.
+    void dropPictureOfOtherRecording(const GrabJob& job);
 
     FrameGrabber grabber_;
     std::string ffmpeg_;
@@ -119,6 +128,9 @@ private:
     std::condition_variable wake_;
     std::deque<GrabJob> queue_;
     std::string running_;
+    std::string runningRecording_;
+    bool runningSuperseded_ = false;
+    std::map<std::string, std::string> madeFrom_;  // cache file -> the recording it shows
     bool quit_ = false;
     std::atomic<bool> cancel_{false};
     bool problemSent_ = false;

@@ -16,6 +16,9 @@ extern char** environ;
 
 namespace {
 
+// The runner whose reader this thread is, if any.
+thread_local const CRedirector* tlsReaderOf = nullptr;
+
 // A child left running after Stop is still reaped, so it never lingers as a zombie.
 void reapLater(pid_t pid)
 {
@@ -40,6 +43,11 @@ std::vector<char*> argvFor(const std::string& program, const std::vector<std::st
 CRedirector::~CRedirector()
 {
     Stop();
+    // A reader detached by a Stop from its own callback may still be on its
+    // way out; it must not outlive the object it reports to.
+    const int self = tlsReaderOf == this ? 1 : 0;
+    std::unique_lock<std::mutex> g(readersLock_);
+    readersDone_.wait(g, [this, self] { return readers_ <= self; });
 }
 
 std::string CRedirector::outputText() const
@@ -75,21 +83,26 @@ void CRedirector::closeFds()
         }
 }
 
+void CRedirector::reportStartError(int err)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Redirect console error: %x\r\n", unsigned(err));
+    OnErrorText(text);
+    // The flag is cleared, so an owner that polls it is never left waiting
+    // for a child that does not exist.
+    running_ = 0;
+}
+
 bool CRedirector::Start(const std::string& program, const std::vector<std::string>& args)
 {
-    running_ = 1;
+    // The earlier run ends first; its reader is gone before the new run's flag is set.
     Stop();
 
     int outPipe[2] = {-1, -1}, inPipe[2] = {-1, -1}, stopPipe[2] = {-1, -1};
     auto fail = [&](int err) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Redirect console error: %x\r\n", unsigned(err));
-        OnErrorText(text);
         for (int fd : {outPipe[0], outPipe[1], inPipe[0], inPipe[1], stopPipe[0], stopPipe[1]})
             if (fd >= 0) ::close(fd);
-        // Unlike the original design the flag is cleared, so an owner that
-        // polls it is never left waiting for a child that does not exist.
-        running_ = 0;
+        reportStartError(err);
         errno = err;
         return false;
     };
@@ -117,46 +130,70 @@ bool CRedirector::Start(const std::string& program, const std::vector<std::strin
     ::close(outPipe[1]);
     ::close(inPipe[0]);
     outPipe[1] = inPipe[0] = -1;
+    unsigned run;
     {
-        std::lock_guard<std::mutex> g(stopLock_);
-        outRead_ = outPipe[0];
-        inWrite_ = inPipe[1];
-        stopRead_ = stopPipe[0];
-        stopWrite_ = stopPipe[1];
-        pid_ = pid;
-        // The reader works on its own copies, so a Stop from any thread can
-        // close these without pulling descriptors from under it.
-        const int readerOut = ::fcntl(outRead_, F_DUPFD_CLOEXEC, 0);
-        const int readerStop = ::fcntl(stopRead_, F_DUPFD_CLOEXEC, 0);
-        try {
-            if (readerOut < 0 || readerStop < 0) throw std::system_error(errno, std::generic_category());
-            reader_ = std::thread(&CRedirector::readerLoop, this, readerOut, readerStop, pid);
-        } catch (const std::system_error& e) {
-            if (readerOut >= 0) ::close(readerOut);
-            if (readerStop >= 0) ::close(readerStop);
-            closeFds();
-            reapLater(pid);
-            pid_ = 0;
-            char text[64];
-            std::snprintf(text, sizeof text, "Redirect console error: %x\r\n", unsigned(e.code().value()));
-            OnErrorText(text);
-            running_ = 0;
-            return false;
+        // Set before the reader exists: a child that ends at once clears it
+        // through its own reader, never before.
+        std::lock_guard<std::mutex> r(runLock_);
+        run = ++run_;
+        running_ = 1;
+    }
+    std::lock_guard<std::mutex> g(stopLock_);
+    outRead_ = outPipe[0];
+    inWrite_ = inPipe[1];
+    stopRead_ = stopPipe[0];
+    stopWrite_ = stopPipe[1];
+    pid_ = pid;
+    // The reader works on its own copies, so a Stop from any thread can
+    // close these without pulling descriptors from under it.
+    const int readerOut = ::fcntl(outRead_, F_DUPFD_CLOEXEC, 0);
+    const int readerStop = ::fcntl(stopRead_, F_DUPFD_CLOEXEC, 0);
+    try {
+        if (readerOut < 0 || readerStop < 0) throw std::system_error(errno, std::generic_category());
+        {
+            std::lock_guard<std::mutex> r(readersLock_);
+            ++readers_;
         }
+        reader_ = std::thread(&CRedirector::readerLoop, this, readerOut, readerStop, pid, run);
+    } catch (const std::system_error& e) {
+        if (readerOut >= 0 && readerStop >= 0) readerEnded();  // counted, never started
+        if (readerOut >= 0) ::close(readerOut);
+        if (readerStop >= 0) ::close(readerStop);
+        closeFds();
+        reapLater(pid);
+        pid_ = 0;
+        reportStartError(e.code().value());
+        return false;
     }
     return true;
 }
 
-void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid)
+bool CRedirector::isCurrentRun(unsigned run)
+{
+    std::lock_guard<std::mutex> g(runLock_);
+    return run == run_;
+}
+
+void CRedirector::readerEnded()
+{
+    std::lock_guard<std::mutex> g(readersLock_);
+    --readers_;
+    readersDone_.notify_all();
+}
+
+void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid, unsigned run)
 {
     struct Closer {
+        CRedirector* self;
         int a, b;
         ~Closer()
         {
             ::close(a);
             ::close(b);
+            self->readerEnded();  // the last touch of the object
         }
-    } closer{outFd, stopFd};
+    } closer{this, outFd, stopFd};
+    tlsReaderOf = this;
     const int waitMs = waitIntervalMs_;
     char buffer[256];
     bool reaped = false;
@@ -179,9 +216,16 @@ void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid)
         if (got == 0) break;  // every writer has closed: the child has ended
         OnOutputText(std::string(buffer, std::size_t(got)));
     }
-    // The final text is in place before the owner can see the flag drop.
+    // The final text is in place before the owner can see the flag drop. A
+    // run that was replaced meanwhile keeps the new run's flag; the callback
+    // is made without the lock, as it may start or stop the runner itself.
+    if (!isCurrentRun(run)) return;
     OnOutputText(kChildEnded);
-    running_ = 0;
+    {
+        std::lock_guard<std::mutex> g(runLock_);
+        if (run != run_) return;
+        running_ = 0;
+    }
     // Reap the child; a stop request ends the wait and leaves it to reapLater.
     while (!reaped) {
         int status = 0;
@@ -198,22 +242,28 @@ void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid)
 
 void CRedirector::Stop()
 {
-    std::lock_guard<std::mutex> g(stopLock_);
-    if (reader_.joinable()) {
-        if (reader_.get_id() == std::this_thread::get_id()) {
-            // Called from the reader: it ends on its own when it returns.
-            reader_.detach();
-        } else {
-            if (stopWrite_ >= 0) {
-                const char c = 1;
-                [[maybe_unused]] ssize_t w = ::write(stopWrite_, &c, 1);
+    std::thread reader;
+    {
+        std::lock_guard<std::mutex> g(stopLock_);
+        if (reader_.joinable()) {
+            if (reader_.get_id() == std::this_thread::get_id()) {
+                // Called from the reader: it ends on its own when it returns
+                // (closing the stop pipe below wakes nothing it waits on twice).
+                reader_.detach();
+            } else {
+                if (stopWrite_ >= 0) {
+                    const char c = 1;
+                    [[maybe_unused]] ssize_t w = ::write(stopWrite_, &c, 1);
+                }
+                reader = std::move(reader_);
             }
-            reader_.join();
         }
+        closeFds();
+        reapLater(pid_.exchange(0));
     }
-    closeFds();
-    const pid_t pid = pid_.exchange(0);
-    reapLater(pid);
+    // Joined without the lock: the reader may itself be calling Stop from
+    // its output callback, and must get through to see the stop request.
+    if (reader.joinable()) reader.join();
 }
 
 void CRedirector::KillChild()

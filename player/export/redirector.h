@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -41,15 +42,25 @@ protected:
     virtual void OnErrorText(const std::string& text);
 
 private:
-    void readerLoop(int outFd, int stopFd, pid_t pid);
+    void readerLoop(int outFd, int stopFd, pid_t pid, unsigned run);
+    bool isCurrentRun(unsigned run);
+    void readerEnded();
     void closeFds();
+    void reportStartError(int err);
 
     mutable std::mutex sinkLock_;
     std::string output_;
     std::string error_;
     std::atomic<int> running_{0};
     std::atomic<pid_t> pid_{0};
-    std::mutex stopLock_;
+    // Each Start is a new run; a reader of an earlier run never clears the flag.
+    std::mutex runLock_;
+    unsigned run_ = 0;
+    // Readers still alive, detached ones included; the destructor waits for them.
+    std::mutex readersLock_;
+    std::condition_variable readersDone_;
+    int readers_ = 0;
+    std::mutex stopLock_;  // guards reader_ and the descriptors, never held while joining
     std::thread reader_;
     int outRead_ = -1;    // parent's end of the child's merged output
     int inWrite_ = -1;    // parent's end of the child's input

@@ -235,10 +235,12 @@ void CThumbnailCtrl::requestPictures()
     }
     for (int file : visible) {
         if (pictures_.contains(file)) continue;
-        const std::string path = FrameGrabber::cachePath(library_, file, kPictureSize, -1);
-        const QString qpath = QString::fromStdString(path);
-        if (QFile::exists(qpath)) {
-            QImage img(qpath);
+        const GrabJob job = FrameGrabber::makeJob(library_, file, kPictureSize, -1);
+        const QString qpath = QString::fromStdString(job.cachePath);
+        // Only a picture of this very recording: a same-named file of the
+        // folder opened before may have left one under the same name.
+        if (const std::string cached = grabber_->cachedPicture(job); !cached.empty()) {
+            QImage img(QString::fromStdString(cached));
             if (!img.isNull()) {
                 pictures_.insert(file, QPixmap::fromImage(img));
                 continue;
@@ -247,7 +249,7 @@ void CThumbnailCtrl::requestPictures()
         if (library_.damaged(file) || failed_.contains(file) || pending_.contains(qpath)) continue;
         pending_.insert(qpath, file);
         ++grabsAsked_;
-        grabber_->request(FrameGrabber::makeJob(library_, file, kPictureSize, -1));
+        grabber_->request(job);
     }
     if (!pending_.isEmpty())
         emit statusText(tr("Preparing Pictures (%1/%2)").arg(grabsAsked_ - int(pending_.size())).arg(grabsAsked_));

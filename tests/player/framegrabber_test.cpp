@@ -264,6 +264,73 @@ TEST(AsyncFrameGrabber, ResultsArriveAsSignalsAndAMissingToolIsSaidOnce)
     EXPECT_TRUE(failed.at(0).at(1).toString().isEmpty());
 }
 
+// A stand-in for ffmpeg that writes a known picture per call, and holds its
+// first call until released, so a grab can be kept in flight.
+struct GatedTool {
+    testrec::TempDir dir;
+    std::string path = dir.file("ffmpeg");
+    GatedTool()
+    {
+        for (int n = 1; n <= 3; ++n) {
+            QImage img(110, 72, QImage::Format_RGB32);
+            img.fill(QColor::fromRgb(n * 60, 0, 0));
+            EXPECT_TRUE(img.save(QString::fromStdString(dir.file("pic" + std::to_string(n) + ".bmp"))));
+        }
+        const std::string script = "#!/bin/sh\n"
+                                   "d='" + dir.path() + "'\n"
+                                   "n=$(ls \"$d\" | grep -c '^call') ; n=$((n + 1)); touch \"$d/call$n\"\n"
+                                   "if [ $n -eq 1 ]; then while [ ! -e \"$d/release\" ]; do sleep 0.01; done; fi\n"
+                                   "for a; do out=$a; done\n"
+                                   "cp \"$d/pic$n.bmp\" \"$(printf \"$out\" 1)\"\n";
+        testrec::writeBytes(path, std::vector<std::uint8_t>(script.begin(), script.end()));
+        fs::permissions(path, fs::perms::owner_all);
+    }
+    bool called(int n) const { return fs::exists(dir.file("call" + std::to_string(n))); }
+    void release() const { testrec::writeBytes(dir.file("release"), {1}); }
+    static int redOf(const std::string& bmp) { return QImage(QString::fromStdString(bmp)).pixelColor(5, 5).red(); }
+};
+
+// Recorder folders reuse file names: a picture of one folder's recording must
+// never stand for the same-named recording of the next folder opened.
+TEST(AsyncFrameGrabber, SameNamedRecordingsOfTwoFoldersKeepTheirOwnPictures)
+{
+    Folder a, b;
+    const int ia = a.indexOf("20261201_100000.qmr3"), ib = b.indexOf("20261201_100000.qmr3");
+    const GrabJob jobA = FrameGrabber::makeJob(a.lib, ia, "110x72", -1);
+    const GrabJob jobB = FrameGrabber::makeJob(b.lib, ib, "110x72", -1);
+    ASSERT_EQ(jobA.cachePath, jobB.cachePath);
+    ASSERT_NE(jobA.recording, jobB.recording);
+
+    // The first folder's grab is still running when the second folder asks.
+    GatedTool tool;
+    CAsyncFrameGrabber async;
+    async.grabber().setFfmpegPath(tool.path);
+    QSignalSpy done(&async, &CAsyncFrameGrabber::grabbed);
+    async.request(jobA);
+    ASSERT_TRUE(playertest::waitUntil([&] { return tool.called(1); }, 30000));
+    EXPECT_EQ(async.cachedPicture(jobB), "");
+    async.request(jobB);
+    tool.release();
+    ASSERT_TRUE(playertest::waitUntil([&] { return done.count() >= 1 && async.pendingCount() == 0; }, 30000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(done.count(), 1);  // the first folder's picture is never delivered
+    EXPECT_EQ(done.at(0).at(1).toString().toStdString(), jobB.cachePath);
+    EXPECT_EQ(GatedTool::redOf(jobB.cachePath), 120);  // the second call's picture
+    EXPECT_EQ(async.cachedPicture(jobB), jobB.cachePath);
+
+    // A picture finished for one folder is not taken from the cache for the other.
+    EXPECT_EQ(async.cachedPicture(jobA), "");
+    EXPECT_FALSE(fs::exists(jobA.cachePath));
+    async.request(jobA);
+    ASSERT_TRUE(playertest::waitUntil([&] { return done.count() == 2; }, 30000));
+    EXPECT_EQ(GatedTool::redOf(jobA.cachePath), 180);
+    EXPECT_EQ(async.cachedPicture(jobA), jobA.cachePath);
+    // Asking again for what is cached or in flight makes no second grab.
+    async.request(jobA);
+    ASSERT_TRUE(playertest::waitUntil([&] { return done.count() == 3; }, 30000));
+    EXPECT_FALSE(tool.called(4));
+}
+
 // Every command line of the table, run for real on a temporary AVI made by
 // the grabber's writer.
 TEST(ToolCommands, EveryLineWorksWithTheInstalledTools)

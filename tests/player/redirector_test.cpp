@@ -9,6 +9,8 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -131,6 +133,89 @@ TEST(Redirector, StopFromTheReaderItself)
     EXPECT_TRUE(r.isRunning());
     // A second stop from the owner returns at once.
     r.Stop();
+    ::kill(pid, SIGKILL);
+}
+
+// Holds the reader in its final callback, where the old run's flag was
+// about to be cleared, while the owner starts the next run.
+class SlowEndRunner : public CRedirector {
+public:
+    std::atomic<bool> inEndText{false};
+
+protected:
+    void OnOutputText(const std::string& text) override
+    {
+        if (text == kChildEnded && !inEndText.exchange(true))
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        CRedirector::OnOutputText(text);
+    }
+};
+
+// Stops from its callback while the owner is already inside Stop.
+class CallbackStopRunner : public CRedirector {
+public:
+    std::atomic<bool> entered{false};
+    std::atomic<bool> ownerStopping{false};
+    std::atomic<bool> stoppedInside{false};
+
+protected:
+    void OnOutputText(const std::string& text) override
+    {
+        CRedirector::OnOutputText(text);
+        if (entered.exchange(true)) return;
+        waitFor([&] { return ownerStopping.load(); });
+        // Give the owner time to take the runner's lock and begin waiting for this thread.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        Stop();
+        stoppedInside = true;
+    }
+};
+
+TEST(Redirector, RunsThatFollowEachOtherKeepTheirOwnState)
+{
+    // A quick child's reader, ending as the next run starts, leaves that run's flag alone.
+    {
+        SlowEndRunner r;
+        ASSERT_TRUE(r.Start("/bin/true", {}));
+        ASSERT_TRUE(waitFor([&] { return r.inEndText.load(); }));
+        ASSERT_TRUE(r.Start("/bin/sleep", {"30"}));
+        const pid_t pid = r.childPid();
+        EXPECT_TRUE(r.isRunning());
+        EXPECT_TRUE(alive(pid));
+        ::kill(pid, SIGKILL);
+        EXPECT_TRUE(waitFor([&] { return !r.isRunning(); }));
+        EXPECT_EQ(r.outputText(), CRedirector::kChildEnded);
+    }
+    // Many children that end at once: each Start's run is seen through to its end.
+    CollectingRunner r;
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(r.Start("/bin/true", {}));
+        ASSERT_TRUE(waitFor([&] { return !r.isRunning(); })) << "run " << i;
+        EXPECT_EQ(r.outputText(), CRedirector::kChildEnded);
+    }
+}
+
+TEST(Redirector, StopFromTheCallbackWhileTheOwnerStopsDoesNotDeadlock)
+{
+    auto* r = new CallbackStopRunner;
+    ASSERT_TRUE(r->Start("/bin/sh", {"-c", "printf x; exec sleep 30"}));
+    const pid_t pid = r->childPid();
+    ASSERT_TRUE(waitFor([&] { return r->entered.load(); }));
+    std::atomic<bool> ownerDone{false};
+    std::thread owner([&] {
+        r->ownerStopping = true;
+        r->Stop();
+        ownerDone = true;
+    });
+    if (!waitFor([&] { return ownerDone.load(); })) {
+        ::kill(pid, SIGKILL);
+        ADD_FAILURE() << "the owner's Stop and the callback's Stop wait for each other";
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    owner.join();
+    EXPECT_TRUE(r->stoppedInside.load());
+    delete r;  // waits for nothing: the reader is gone
     ::kill(pid, SIGKILL);
 }
 
