@@ -1,4 +1,5 @@
 // Pipeline assembly, the play-mode driver and the worker threads.
+#include "deinterlacer.h"
 #include "lumacastprivate.h"
 #include "screensaver.h"
 
@@ -327,7 +328,11 @@ std::int32_t CLumacastCtrl::Private::BuildVideoBranch() {
         }
     }
     if (deinterlaceOn_) {
-        if (GstElement* deinterlace = AddElement("deinterlace", "deinterlace")) chain.push_back(deinterlace);
+        if (GstElement* deinterlace = AddElement("deinterlace", "deinterlace")) {
+            lumacast::ConfigureDeinterlacer(deinterlace);
+            GST_DEBUG_OBJECT(deinterlace, "forced, top field, linear");
+            chain.push_back(deinterlace);
+        }
     }
     GstElement* convert = AddElement("videoconvert", "video-convert");
     if (!convert) return kFail;
