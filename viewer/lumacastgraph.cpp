@@ -408,6 +408,9 @@ std::int32_t CLumacastCtrl::Private::WireRenderer() {
         GST_ERROR_OBJECT(renderer_, "offers no control");
         return kFail;
     }
+    // The real rate first: the rate code refines it only when the renderer
+    // knows the code, and the source paces at this rate whatever the code.
+    pex->SetFrameRate(frameRateValue_);
     pex->SetRateCode(rateCode_, videoType_);
     pex->SetFrameRequestEvent(&frameRequest_);
     pex->SetGroupEndPointer(&words_.groupEnd);
@@ -417,7 +420,8 @@ std::int32_t CLumacastCtrl::Private::WireRenderer() {
     pex->SetPictureIndexPointer(&words_.pictureIndex);
     pex->SetGopMode(gopMode_);
     pex->SetWindow(this);
-    GST_DEBUG_OBJECT(renderer_, "wired: rate code %d, video type %d, GOP mode %d", rateCode_, videoType_, gopMode_);
+    GST_DEBUG_OBJECT(renderer_, "wired: %d pictures/s, rate code %d, video type %d, GOP mode %d", frameRateValue_,
+                     rateCode_, videoType_, gopMode_);
     return 0;
 }
 
