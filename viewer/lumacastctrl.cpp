@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+#define GST_CAT_DEFAULT lumacast_debug
+
 namespace {
 
 QByteArray Narrow(const QString& s) { return QFile::encodeName(s); }
@@ -55,7 +57,7 @@ CLumacastCtrl::CLumacastCtrl(QWidget* parent) : QWidget(parent), d_(std::make_un
 
 CLumacastCtrl::~CLumacastCtrl() {
     // The renderer presents to d_ until the pipeline is gone.
-    d_->CloseMPEG4();
+    d_->TearDownGraph();
     d_->StopThreads();
 }
 
@@ -78,17 +80,19 @@ qint32 CLumacastCtrl::SetConnectFileName(const QString& filename) {
 // 2
 qint32 CLumacastCtrl::SetPlayMode(short playmode) {
     if (d_->fileName_.empty() || playmode < 0 || playmode > 6) return -1;
-    d_->SetMode(playmode);  // the original drops the mode's own result
+    // The answer judges the request; a mode the pipeline cannot take leaves it as it was.
+    d_->SetMode(playmode);
     return 0;
 }
 
 // 3
 qint32 CLumacastCtrl::StartService(const QString& filePath) {
     const std::string path = Narrow(filePath).toStdString();
+    GST_INFO("StartService \"%s\"", path.c_str());
     // A graph built by SetConnectFileName for this file is reused and run;
     // any other graph (a file still playing) is closed first.
     const bool reuse = d_->pipeline_ && path == d_->fileName_ && !d_->frameThread_.joinable();
-    if (d_->pipeline_ && !reuse) d_->CloseMPEG4();
+    if (d_->pipeline_ && !reuse) d_->TearDownGraph();
     d_->flipForBuild_ = d_->flipRequest_ != 0;
     d_->flipRequest_ = 0;
     d_->fileName_ = path;
@@ -100,9 +104,10 @@ qint32 CLumacastCtrl::StartService(const QString& filePath) {
     if (hr < 0 || (hr != 0 && !d_->pipeline_)) {
         d_->playMode_ = korvid::kStop;
         d_->StopThreads();
-        d_->CloseMPEG4();
+        d_->TearDownGraph();
         d_->frameRequest_.reset();
         d_->mediaStop_.reset();
+        GST_WARNING("cannot play \"%s\" (0x%08x)", path.c_str(), unsigned(hr));
         return hr == -1 ? -1 : -2;
     }
     return 0;
@@ -110,8 +115,9 @@ qint32 CLumacastCtrl::StartService(const QString& filePath) {
 
 // 4
 void CLumacastCtrl::StopService() {
+    GST_INFO("StopService");
     d_->CancelTurn();
-    d_->CloseMPEG4();
+    d_->TearDownGraph();
     d_->kindOfFile_ = 0;
     d_->productId_ = 0;
 }
@@ -226,6 +232,9 @@ void CLumacastCtrl::SetVideoInfo(short frameRate, short width, short height, sho
     const bool small = height < 480 || width < 704 || (d_->productId_ & 8);
     d_->deinterlaceOn_ = !small;
     d_->deinterlace_ = 1;
+    GST_INFO("video info: rate index %d -> %d pictures/s, rate code %d (type %d); %dx%d, GOP mode %d%s",
+             frameRate, d_->frameRateValue_, d_->rateCode_, d_->videoType_, width, height, isGopMode,
+             small ? "" : ", deinterlaced");
 }
 
 // 17
@@ -253,7 +262,7 @@ qint32 CLumacastCtrl::SnapShot(const QString& filename) {
     if (!d_->pipeline_) return -1;
     IPexaroControl* pex = d_->Pex();
     if (!pex) return -1;
-    // The original answers 0 even when no file was written.
+    // -1 when no file was written, so a host never reports a picture that is not there.
     return pex->SnapShot(Narrow(filename).constData()) == 0 ? 0 : -1;
 }
 
@@ -263,6 +272,7 @@ bool CLumacastCtrl::SetSpecificPos(qint32 offset) {
     korvid::IHexmoorControl* hex = d_->Hex();
     if (!hex) return false;
     hex->SetStartPos(offset);
+    GST_INFO("position set to %d", offset);
     IPexaroControl* pex = d_->Pex();
     if (!pex) return false;
     pex->Sync();

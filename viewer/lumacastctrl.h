@@ -2,13 +2,14 @@
 // It assembles the media pipeline by hand (hexmoorsrc, avdec_h264,
 // videoconvert, pexarosink, and the audio branch when a sink opens), owns the
 // words and events the source and the renderer share, runs the frame request
-// and media stop threads, and offers the dispatch methods of the original
-// control as member functions and its events as signals.
+// and media stop threads, and offers its dispatch methods as member functions
+// and its events as signals.
 //
-// Results follow the original: 0 success and negative codes for failures;
-// BOOL results are bool. All methods are called on the GUI thread.
+// Results: 0 for success and negative codes for failures; BOOL results are
+// bool. All methods are called on the GUI thread.
 // OnMediaStop is emitted from the media stop thread (connect with the default
 // connection type to receive it queued on the GUI thread).
+// GST_DEBUG=lumacast:5 traces every pipeline step.
 #pragma once
 
 #include <QColor>
@@ -83,7 +84,7 @@ public:
 
 signals:
     void OnMediaStop();
-    void DbrClick();  // declared by the original; never emitted
+    void DbrClick();  // never emitted: double-clicks reach a host as DblClick
     void ViewerContextMenu(short posX, short posY);
     void Click();
     void DblClick();

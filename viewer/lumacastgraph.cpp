@@ -1,4 +1,5 @@
 // Pipeline assembly, the play-mode driver and the worker threads.
+#include "deinterlacer.h"
 #include "lumacastprivate.h"
 #include "screensaver.h"
 
@@ -15,6 +16,9 @@
 
 #include <cstdlib>
 
+GST_DEBUG_CATEGORY(lumacast_debug);
+#define GST_CAT_DEFAULT lumacast_debug
+
 namespace {
 
 std::int64_t SteadyMs() {
@@ -30,8 +34,13 @@ void LoadPluginFolder(const QString& folder) {
     if (!dir.exists()) return;
     for (const QString& f : dir.entryList({QStringLiteral("*.so")}, QDir::Files, QDir::Name)) {
         GError* error = nullptr;
-        if (GstPlugin* plugin = gst_plugin_load_file(QFile::encodeName(dir.filePath(f)).constData(), &error))
+        const QByteArray path = QFile::encodeName(dir.filePath(f));
+        if (GstPlugin* plugin = gst_plugin_load_file(path.constData(), &error)) {
+            GST_DEBUG("loaded plugin %s", path.constData());
             gst_object_unref(plugin);
+        } else {
+            GST_WARNING("cannot load plugin %s: %s", path.constData(), error ? error->message : "?");
+        }
         g_clear_error(&error);
     }
 }
@@ -49,6 +58,7 @@ void EnsureElements() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+        GST_DEBUG_CATEGORY_INIT(lumacast_debug, "lumacast", 0, "Korvid viewer control: pipeline steps");
         if (HaveFactory("hexmoorsrc") && HaveFactory("pexarosink")) return;
         if (const char* dir = std::getenv("KORVID_PLUGIN_DIR")) LoadPluginFolder(QString::fromLocal8Bit(dir));
         if (QCoreApplication::instance())
@@ -65,10 +75,15 @@ void EnsureElements() {
 GstElement* OpenAudioSink() {
     const char* wanted = std::getenv("KORVID_AUDIO_SINK");
     const bool automatic = !wanted || !*wanted;
-    GstElement* sink = gst_element_factory_make(automatic ? "autoaudiosink" : wanted, "DirectSound Audio Renderer");
-    if (!sink) return nullptr;
+    const char* factory = automatic ? "autoaudiosink" : wanted;
+    GstElement* sink = gst_element_factory_make(factory, "audio-sink");
+    if (!sink) {
+        GST_INFO("no audio sink element %s: no audio branch", factory);
+        return nullptr;
+    }
     gst_object_ref_sink(sink);
     if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+        GST_INFO("audio sink %s does not open: no audio branch", factory);
         gst_element_set_state(sink, GST_STATE_NULL);
         gst_object_unref(sink);
         return nullptr;
@@ -88,15 +103,17 @@ GstElement* OpenAudioSink() {
         g_value_unset(&item);
         gst_iterator_free(it);
         if (fake) {
+            GST_INFO("autoaudiosink found no device: no audio branch");
             gst_element_set_state(sink, GST_STATE_NULL);
             gst_object_unref(sink);
             return nullptr;
         }
     }
+    GST_DEBUG("audio sink %s is open", factory);
     return sink;
 }
 
-GstElement* Make(const char* factory, const char* name) { return gst_element_factory_make(factory, name); }
+const char* StateName(GstState s) { return gst_element_state_get_name(s); }
 
 }  // namespace
 
@@ -106,7 +123,7 @@ CLumacastCtrl::Private::Private(CLumacastCtrl* q) : q_(q) {
 }
 
 CLumacastCtrl::Private::~Private() {
-    CloseMPEG4();
+    TearDownGraph();
     StopThreads();
 }
 
@@ -153,7 +170,8 @@ std::int32_t CLumacastCtrl::Private::BuildGraph() {
     if (pipeline_) return 0;
     const std::int32_t hr = AssembleGraph();
     if (hr != 0 && pipeline_) {
-        // The original keeps a half-built graph; nothing could play through it.
+        // Nothing could play through a half-built pipeline.
+        GST_WARNING_OBJECT(pipeline_, "pipeline not built (0x%08x); dropped", unsigned(hr));
         gst_element_set_state(pipeline_, GST_STATE_NULL);
         gst_object_unref(pipeline_);
         pipeline_ = source_ = renderer_ = volume_ = nullptr;
@@ -162,126 +180,208 @@ std::int32_t CLumacastCtrl::Private::BuildGraph() {
     return hr;
 }
 
+// The source first, then the video branch (which must take the source's
+// video pad), the audio branch when a sink opens, and last the shared words
+// and events that let source and renderer hand groups of pictures over.
 std::int32_t CLumacastCtrl::Private::AssembleGraph() {
     reverse_ = false;
-    // The first-request delay of the original is not needed: ResumeReading is
-    // safe at any moment.
-    GstElement* pipeline = gst_pipeline_new("Lumacast");
-    if (!pipeline) return kFail;
-    pipeline_ = GST_ELEMENT(gst_object_ref_sink(pipeline));
+    GST_INFO("building the pipeline for \"%s\"", fileName_.c_str());
+    if (!NewPipeline()) return kFail;
+    GstElement* audioSink = OpenAudioSink();
+    korvid::IHexmoorControl* hex = nullptr;
+    std::int32_t hr = AddSource(hex);
+    if (hr != 0) {
+        if (audioSink) gst_object_unref(audioSink);
+        return hr;
+    }
+    hr = BuildVideoBranch();
+    if (hr != 0) {
+        if (audioSink) gst_object_unref(audioSink);
+        return hr;
+    }
+    BuildAudioBranch(audioSink);
+    WireSource(hex);
+    hr = WireRenderer();
+    if (hr != 0) return hr;
+    threadHex_ = hex;
+    GST_INFO_OBJECT(pipeline_, "pipeline built");
+    return 0;
+}
 
+bool CLumacastCtrl::Private::NewPipeline() {
+    GstElement* pipeline = gst_pipeline_new("viewer");
+    if (!pipeline) {
+        GST_ERROR("cannot make a pipeline");
+        return false;
+    }
+    pipeline_ = GST_ELEMENT(gst_object_ref_sink(pipeline));
     GstBus* bus = gst_element_get_bus(pipeline_);
+    // Handled on the posting thread: nothing here waits for the GUI thread.
     gst_bus_set_sync_handler(bus, [](GstBus*, GstMessage* m, gpointer self) -> GstBusSyncReply {
-        if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
-            GError* e = nullptr;
-            gst_message_parse_error(m, &e, nullptr);
-            g_printerr("lumacast: %s: %s\n", GST_OBJECT_NAME(GST_MESSAGE_SRC(m)), e ? e->message : "?");
-            g_clear_error(&e);
-            // A failed stream ends playback as the end of the file does.
-            static_cast<Private*>(self)->mediaStop_.set();
-        }
+        static_cast<Private*>(self)->OnBusMessage(m);
         return GST_BUS_DROP;
     }, this, nullptr);
     gst_object_unref(bus);
+    return true;
+}
 
-    GstElement* audioSink = OpenAudioSink();
-    if (audioSink) {
-        gst_bin_add(GST_BIN(pipeline_), audioSink);
-        gst_object_unref(audioSink);  // the bin keeps it
+void CLumacastCtrl::Private::OnBusMessage(GstMessage* m) {
+    GstObject* from = GST_MESSAGE_SRC(m);
+    switch (GST_MESSAGE_TYPE(m)) {
+    case GST_MESSAGE_ERROR: {
+        GError* e = nullptr;
+        gchar* detail = nullptr;
+        gst_message_parse_error(m, &e, &detail);
+        GST_WARNING_OBJECT(from, "stream error: %s (%s)", e ? e->message : "?", detail ? detail : "");
+        g_clear_error(&e);
+        g_free(detail);
+        // A failed stream ends playback as the end of the file does.
+        mediaStop_.set();
+        break;
     }
+    case GST_MESSAGE_WARNING: {
+        GError* e = nullptr;
+        gst_message_parse_warning(m, &e, nullptr);
+        GST_INFO_OBJECT(from, "stream warning: %s", e ? e->message : "?");
+        g_clear_error(&e);
+        break;
+    }
+    case GST_MESSAGE_STATE_CHANGED:
+        if (GST_IS_PIPELINE(from)) {
+            GstState oldState, newState, pending;
+            gst_message_parse_state_changed(m, &oldState, &newState, &pending);
+            GST_DEBUG_OBJECT(from, "state %s -> %s (pending %s)", StateName(oldState), StateName(newState),
+                             StateName(pending));
+        }
+        break;
+    case GST_MESSAGE_EOS: GST_DEBUG_OBJECT(from, "end of stream"); break;
+    default: break;
+    }
+}
 
-    source_ = Make("hexmoorsrc", "Hexmoor");
-    korvid::IHexmoorControl* hex = nullptr;
-    if (source_) {
-        gst_bin_add(GST_BIN(pipeline_), source_);
-        hex = Hex();
-        if (!hex) return kFail;
-        const std::int16_t kind = headerSelector_ == 0 ? 0x40 : headerSelector_ == 1 ? 0x41 : headerOption_;
-        const std::int32_t hr = hex->CreateStreams(kind);
-        if (hr != 0) return hr;
-    } else {
-        g_printerr("lumacast: no hexmoorsrc element\n");
+GstElement* CLumacastCtrl::Private::AddElement(const char* factory, const char* name) {
+    GstElement* e = gst_element_factory_make(factory, name);
+    if (!e) {
+        GST_ERROR("no %s element for %s", factory, name);
+        return nullptr;
+    }
+    gst_bin_add(GST_BIN(pipeline_), e);
+    GST_DEBUG_OBJECT(e, "made (%s)", factory);
+    return e;
+}
+
+bool CLumacastCtrl::Private::LinkChain(const std::vector<GstElement*>& chain, const char* branch) {
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        if (!gst_element_link(chain[i], chain[i + 1])) {
+            GST_WARNING("%s branch: %s does not link to %s", branch, GST_OBJECT_NAME(chain[i]),
+                        GST_OBJECT_NAME(chain[i + 1]));
+            return false;
+        }
+        GST_DEBUG("%s branch: linked %s -> %s", branch, GST_OBJECT_NAME(chain[i]), GST_OBJECT_NAME(chain[i + 1]));
+    }
+    return true;
+}
+
+std::int32_t CLumacastCtrl::Private::AddSource(korvid::IHexmoorControl*& hex) {
+    source_ = AddElement("hexmoorsrc", "source");
+    if (!source_) return kFail;
+    hex = Hex();
+    if (!hex) {
+        GST_ERROR_OBJECT(source_, "offers no control");
         return kFail;
     }
-    if (!fileName_.empty()) {
-        // The original ignores a failed open and plays nothing; report it.
-        if (hex->OpenFile(fileName_.c_str()) != 0) return -1;
-        hex->SetOptionWord5(0);
-        hex->SetOptionWord6(1, 0);
-        hex->SetOptionWord7(2);
-        hex->SetVideoInfo(frameRateValue_, width_, height_, std::uint8_t(gopMode_));
-        hex->SetAudioType(adpcm_);
-        hex->SetStreamOption(0);
+    const std::int16_t kind = headerSelector_ == 0 ? 0x40 : headerSelector_ == 1 ? 0x41 : headerOption_;
+    const std::int32_t hr = hex->CreateStreams(kind);
+    GST_DEBUG_OBJECT(source_, "CreateStreams(0x%x) = %d", unsigned(kind), hr);
+    if (hr != 0) return hr;
+    if (fileName_.empty()) return 0;
+    // A file that does not open would play nothing; the caller hears of it.
+    if (hex->OpenFile(fileName_.c_str()) != 0) {
+        GST_WARNING_OBJECT(source_, "cannot open \"%s\"", fileName_.c_str());
+        return -1;
     }
+    hex->SetOptionWord5(0);
+    hex->SetOptionWord6(1, 0);
+    hex->SetOptionWord7(2);
+    hex->SetVideoInfo(frameRateValue_, width_, height_, std::uint8_t(gopMode_));
+    hex->SetAudioType(adpcm_);
+    hex->SetStreamOption(0);
+    GST_DEBUG_OBJECT(source_, "opened \"%s\": %d pictures/s, %dx%d, GOP mode %d, ADPCM %d", fileName_.c_str(),
+                     frameRateValue_, width_, height_, gopMode_, adpcm_);
+    return 0;
+}
 
-    GstElement* decoder = Make("avdec_h264", "ffdshow Video Decoder");
-    if (!decoder) {
-        g_printerr("lumacast: no avdec_h264 element\n");
-        return kFail;
-    }
+// source.video -> video-decoder [-> video-flip] [-> deinterlace] -> video-convert -> renderer
+std::int32_t CLumacastCtrl::Private::BuildVideoBranch() {
+    GstElement* decoder = AddElement("avdec_h264", "video-decoder");
+    if (!decoder) return kFail;
     // Each picture must leave the decoder while its sample is delivered.
     g_object_set(decoder, "max-threads", 1, nullptr);
     gst_util_set_object_arg(G_OBJECT(decoder), "std-compliance", "normal");
-    gst_bin_add(GST_BIN(pipeline_), decoder);
-    std::vector<GstElement*> videoChain{decoder};
+    GST_DEBUG_OBJECT(decoder, "max-threads=1 std-compliance=normal");
+    std::vector<GstElement*> chain{decoder};
     if (flipForBuild_) {
-        if (GstElement* flip = Make("videoflip", nullptr)) {
+        if (GstElement* flip = AddElement("videoflip", "video-flip")) {
             gst_util_set_object_arg(G_OBJECT(flip), "method", "vertical-flip");
-            gst_bin_add(GST_BIN(pipeline_), flip);
-            videoChain.push_back(flip);
+            GST_DEBUG_OBJECT(flip, "method=vertical-flip");
+            chain.push_back(flip);
         }
     }
     if (deinterlaceOn_) {
-        if (GstElement* deint = Make("deinterlace", nullptr)) {
-            gst_bin_add(GST_BIN(pipeline_), deint);
-            videoChain.push_back(deint);
+        if (GstElement* deinterlace = AddElement("deinterlace", "deinterlace")) {
+            lumacast::ConfigureDeinterlacer(deinterlace);
+            GST_DEBUG_OBJECT(deinterlace, "forced, top field, linear");
+            chain.push_back(deinterlace);
         }
     }
-    GstElement* convert = Make("videoconvert", nullptr);
+    GstElement* convert = AddElement("videoconvert", "video-convert");
     if (!convert) return kFail;
-    gst_bin_add(GST_BIN(pipeline_), convert);
-    videoChain.push_back(convert);
+    chain.push_back(convert);
+    renderer_ = AddElement("pexarosink", "renderer");
+    if (!renderer_) return kFail;
 
-    std::vector<GstElement*> audioChain;
-    if (audioSink) {
-        // The "ACM Wrapper" part: decoder when ADPCM, then conversion.
-        if (adpcm_) {
-            if (GstElement* adec = Make("avdec_adpcm_ms", "ACM Wrapper")) audioChain.push_back(adec);
-        }
-        GstElement* aconv = Make("audioconvert", nullptr);
-        GstElement* resample = Make("audioresample", nullptr);
-        volume_ = Make("volume", nullptr);
-        for (GstElement* e : {aconv, resample, volume_})
-            if (e) audioChain.push_back(e);
-        for (GstElement* e : audioChain) gst_bin_add(GST_BIN(pipeline_), e);
+    // Direct links only; a failure is reported, not fatal.
+    if (!gst_element_link_pads(source_, "video", decoder, nullptr)) {
+        GST_WARNING("video branch: source.video does not link to %s", GST_OBJECT_NAME(decoder));
+        return 0;
     }
-
-    renderer_ = Make("pexarosink", "Pexarin Filter");
-    if (!renderer_) {
-        g_printerr("lumacast: no pexarosink element\n");
-        return kFail;
-    }
-    gst_bin_add(GST_BIN(pipeline_), renderer_);
-
-    // Direct links only, video first; failures are reported, not fatal.
-    bool linked = gst_element_link_pads(source_, "video", decoder, nullptr);
-    for (std::size_t i = 0; i + 1 < videoChain.size(); ++i)
-        linked = linked && gst_element_link(videoChain[i], videoChain[i + 1]);
+    GST_DEBUG("video branch: linked source.video -> %s", GST_OBJECT_NAME(decoder));
+    if (!LinkChain(chain, "video")) return 0;
     GstCaps* bgrx = gst_caps_from_string("video/x-raw, format=(string)BGRx");
-    linked = linked && gst_element_link_filtered(convert, renderer_, bgrx);
+    if (gst_element_link_filtered(convert, renderer_, bgrx))
+        GST_DEBUG("video branch: linked %s -> %s as BGRx", GST_OBJECT_NAME(convert), GST_OBJECT_NAME(renderer_));
+    else
+        GST_WARNING("video branch: %s does not link to %s", GST_OBJECT_NAME(convert), GST_OBJECT_NAME(renderer_));
     gst_caps_unref(bgrx);
-    if (!linked) g_printerr("lumacast: video branch not linked\n");
-    if (audioSink && !audioChain.empty()) {
-        bool ok = gst_element_link_pads(source_, "audio", audioChain.front(), nullptr);
-        for (std::size_t i = 0; i + 1 < audioChain.size(); ++i)
-            ok = ok && gst_element_link(audioChain[i], audioChain[i + 1]);
-        ok = ok && gst_element_link(audioChain.back(), audioSink);
-        if (!ok) {
-            g_printerr("lumacast: audio branch not linked\n");
-            volume_ = nullptr;
-        }
-    }
+    return 0;
+}
 
+// source.audio [-> audio-decoder] -> audio-convert -> audio-resample -> volume -> audio-sink.
+// Takes the sink's reference; without a sink (or when it does not link) no
+// audio plays and the volume cannot be set.
+void CLumacastCtrl::Private::BuildAudioBranch(GstElement* audioSink) {
+    if (!audioSink) return;
+    gst_bin_add(GST_BIN(pipeline_), audioSink);
+    gst_object_unref(audioSink);  // the bin keeps it
+    std::vector<GstElement*> chain;
+    if (adpcm_)
+        if (GstElement* decoder = AddElement("avdec_adpcm_ms", "audio-decoder")) chain.push_back(decoder);
+    for (const auto& [factory, name] : {std::pair{"audioconvert", "audio-convert"},
+                                        std::pair{"audioresample", "audio-resample"}, std::pair{"volume", "volume"}})
+        if (GstElement* e = AddElement(factory, name)) chain.push_back(e);
+    volume_ = gst_bin_get_by_name(GST_BIN(pipeline_), "volume");
+    if (volume_) gst_object_unref(volume_);  // the bin keeps it
+    chain.push_back(audioSink);
+    const bool linked = gst_element_link_pads(source_, "audio", chain.front(), nullptr) && LinkChain(chain, "audio");
+    if (!linked) {
+        GST_WARNING("audio branch not linked: no audio");
+        volume_ = nullptr;
+        return;
+    }
+    GST_DEBUG("audio branch: linked source.audio -> %s", GST_OBJECT_NAME(chain.front()));
+}
+
+void CLumacastCtrl::Private::WireSource(korvid::IHexmoorControl* hex) {
     words_.groupEnd = 0;
     words_.deliveryEnable = 1;
     words_.skipRate = 1;
@@ -298,9 +398,19 @@ std::int32_t CLumacastCtrl::Private::AssembleGraph() {
     hex->SetFirstFrameEvent(&firstFrame_);
     if (kindOfFile_) hex->SetKindOfFile(kindOfFile_);
     hex->EnableFrameIndex();
+    GST_DEBUG_OBJECT(source_, "shared words and events handed over: rate code %d, video type %d, start %d, kind %d",
+                     rateCode_, videoType_, startPos_, kindOfFile_);
+}
 
+std::int32_t CLumacastCtrl::Private::WireRenderer() {
     IPexaroControl* pex = Pex();
-    if (!pex) return kFail;
+    if (!pex) {
+        GST_ERROR_OBJECT(renderer_, "offers no control");
+        return kFail;
+    }
+    // The real rate first: the rate code refines it only when the renderer
+    // knows the code, and the source paces at this rate whatever the code.
+    pex->SetFrameRate(frameRateValue_);
     pex->SetRateCode(rateCode_, videoType_);
     pex->SetFrameRequestEvent(&frameRequest_);
     pex->SetGroupEndPointer(&words_.groupEnd);
@@ -310,12 +420,14 @@ std::int32_t CLumacastCtrl::Private::AssembleGraph() {
     pex->SetPictureIndexPointer(&words_.pictureIndex);
     pex->SetGopMode(gopMode_);
     pex->SetWindow(this);
-    threadHex_ = hex;
+    GST_DEBUG_OBJECT(renderer_, "wired: %d pictures/s, rate code %d, video type %d, GOP mode %d", frameRateValue_,
+                     rateCode_, videoType_, gopMode_);
     return 0;
 }
 
-std::int32_t CLumacastCtrl::Private::CloseMPEG4() {
+std::int32_t CLumacastCtrl::Private::TearDownGraph() {
     if (!pipeline_) return kAbort;
+    GST_INFO_OBJECT(pipeline_, "tearing the pipeline down");
     playMode_ = korvid::kStop;
     StopThreads();
     frameRequest_.reset();
@@ -345,6 +457,7 @@ std::int32_t CLumacastCtrl::Private::CloseMPEG4() {
         picture_ = QImage();
     }
     q_->update();
+    GST_INFO("pipeline gone");
     return 0;
 }
 
@@ -374,6 +487,7 @@ void CLumacastCtrl::Private::FrameRequestLoop() {
     for (;;) {
         frameRequest_.wait();
         if (playMode_ == korvid::kStop) break;
+        GST_DEBUG("frame request: the renderer asks for the next group");
         if (korvid::IHexmoorControl* hex = threadHex_.load()) hex->ResumeReading();
     }
 }
@@ -381,6 +495,7 @@ void CLumacastCtrl::Private::FrameRequestLoop() {
 void CLumacastCtrl::Private::MediaStopLoop() {
     if (playMode_ == korvid::kStop) return;
     mediaStop_.wait();
+    GST_INFO("media stop signalled (mode %d)", int(playMode_.load()));
     // The source ends once it has sent its last picture, while the renderer
     // still holds up to two groups to show. Wait until it has gone quiet, or
     // a host that stops on this event cuts the end of the recording off.
@@ -390,12 +505,17 @@ void CLumacastCtrl::Private::MediaStopLoop() {
     while (playMode_ != korvid::kStop && SteadyMs() < deadline && SteadyMs() - presentedAt_ < quiet)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (playMode_ == korvid::kStop) return;
-    if (!stopFired_.exchange(true)) emit q_->OnMediaStop();
+    if (!stopFired_.exchange(true)) {
+        GST_INFO("OnMediaStop");
+        emit q_->OnMediaStop();
+    }
 }
 
 std::int32_t CLumacastCtrl::Private::Run() {
     if (!pipeline_) return kFail;
-    return gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? kFail : 0;
+    const GstStateChangeReturn r = gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    GST_DEBUG_OBJECT(pipeline_, "to PLAYING: %s", gst_element_state_change_return_get_name(r));
+    return r == GST_STATE_CHANGE_FAILURE ? kFail : 0;
 }
 
 std::int32_t CLumacastCtrl::Private::Play() {
@@ -424,7 +544,9 @@ std::int32_t CLumacastCtrl::Private::Pause() {
     }
     if (korvid::IHexmoorControl* hex = Hex()) hex->SetPlayMode(korvid::kPause);
     if (IPexaroControl* pex = Pex()) pex->SetPlayMode(korvid::kPause);
-    return gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ? kFail : 0;
+    const GstStateChangeReturn r = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    GST_DEBUG_OBJECT(pipeline_, "to PAUSED: %s", gst_element_state_change_return_get_name(r));
+    return r == GST_STATE_CHANGE_FAILURE ? kFail : 0;
 }
 
 std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
@@ -433,7 +555,11 @@ std::int32_t CLumacastCtrl::Private::SetMode(int mode) {
 }
 
 std::int32_t CLumacastCtrl::Private::ApplyMode(int mode) {
-    if (fileName_.empty() || mode < 0 || mode > 6) return -1;
+    if (fileName_.empty() || mode < 0 || mode > 6) {
+        GST_DEBUG("play mode %d refused (file \"%s\")", mode, fileName_.c_str());
+        return -1;
+    }
+    GST_INFO("play mode %d, skip rate %d", mode, int(words_.skipRate.load()));
     playMode_ = std::uint8_t(mode);
     if (mode == korvid::kPlay || mode == korvid::kFastForward || mode == korvid::kNextPicture) reverse_ = false;
     else if (mode == korvid::kRewind || mode == korvid::kPreviousPicture) reverse_ = true;
@@ -441,7 +567,10 @@ std::int32_t CLumacastCtrl::Private::ApplyMode(int mode) {
     case korvid::kPlay: return Play();
     case korvid::kPause: return Pause();
     case korvid::kStop:
-        if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_READY);
+        if (pipeline_) {
+            const GstStateChangeReturn r = gst_element_set_state(pipeline_, GST_STATE_READY);
+            GST_DEBUG_OBJECT(pipeline_, "to READY: %s", gst_element_state_change_return_get_name(r));
+        }
         return 0;
     default: break;
     }
@@ -482,6 +611,7 @@ void CLumacastCtrl::Private::Step(int mode) {
     // renderer drops it at the turn, but not pictures still on their way);
     // then, if the turn only showed the current picture again, step once
     // more, so that one call moves one picture.
+    GST_DEBUG("step %d turns the reading direction", mode);
     turnMode_ = mode;
     turnPhase_ = 0;
     turnDeadline_ = SteadyMs() + 1000;
@@ -513,6 +643,7 @@ void CLumacastCtrl::Private::TurnTick() {
     }
     const int mode = turnMode_;
     CancelTurn();
+    GST_DEBUG("turn done%s", again ? ": the same picture came back, one step more" : "");
     if (again) ApplyMode(mode);
 }
 

@@ -10,6 +10,9 @@
 
 #include <gst/gst.h>
 
+// GST_DEBUG=lumacast:5 traces every pipeline step of the viewer.
+GST_DEBUG_CATEGORY_EXTERN(lumacast_debug);
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -37,7 +40,16 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     // Pipeline.
     std::int32_t BuildGraph();
     std::int32_t AssembleGraph();
-    std::int32_t CloseMPEG4();
+    bool NewPipeline();
+    GstElement* AddElement(const char* factory, const char* name);
+    bool LinkChain(const std::vector<GstElement*>& chain, const char* branch);
+    std::int32_t AddSource(korvid::IHexmoorControl*& hex);
+    std::int32_t BuildVideoBranch();
+    void BuildAudioBranch(GstElement* audioSink);
+    void WireSource(korvid::IHexmoorControl* hex);
+    std::int32_t WireRenderer();
+    std::int32_t TearDownGraph();
+    void OnBusMessage(GstMessage* message);
     std::int32_t SetMode(int mode);  // the play-mode driver; its own result
     std::int32_t ApplyMode(int mode);
     void Step(int mode);             // one picture on or back

@@ -2,6 +2,7 @@
 // behaviour that needs none.
 #include "lumacastctrl.h"
 #include "testrecordings.h"
+#include "viewerfixture.h"
 
 #include <QApplication>
 #include <QImage>
@@ -61,12 +62,22 @@ TEST(NoPipeline, RendererCallsFail) {
     EXPECT_FALSE(c.HasPipeline());
 }
 
-TEST(NoPipeline, FixedAnswers) {
-    CLumacastCtrl c;
-    EXPECT_EQ(c.SetTemporaryFlag2(4), 0);
-    EXPECT_EQ(c.SetTemporaryFlag3(4), 0);
-    EXPECT_EQ(c.SetTemporaryFlag4(4), 0);
-    EXPECT_EQ(c.SetPacketHeaderMagicCode(1, 2, 3), 0);
+TEST(NoPipeline, AcceptedCallsBeforeAFileLeaveItsPlaybackAlone) {
+    vwtest::Viewer v;
+    // A host may hand other magic codes and flags; they are accepted and the
+    // recorder's packets are still found, so the recording plays whole.
+    EXPECT_EQ(v.ctl.SetPacketHeaderMagicCode(0x12, 0x34, 0x56), 0);
+    for (short flag : {0, 1, 4}) {
+        EXPECT_EQ(v.ctl.SetTemporaryFlag2(flag), 0);
+        EXPECT_EQ(v.ctl.SetTemporaryFlag3(flag), 0);
+        EXPECT_EQ(v.ctl.SetTemporaryFlag4(flag), 0);
+    }
+    EXPECT_FALSE(v.ctl.HasPipeline());
+    const auto path = v.write("after-calls.qmr3", vwtest::recording(10, 10, 2));
+    ASSERT_EQ(v.open(path), 0);
+    ASSERT_TRUE(v.waitMediaStop());
+    ASSERT_TRUE(v.waitFor([&] { return v.last() == 19; }, std::chrono::seconds(10)));
+    EXPECT_EQ(vwtest::Distinct(v.frames()), vwtest::UpTo(20));
 }
 
 TEST(NoPipeline, SeekRateStepsWithoutAFile) {

@@ -37,9 +37,11 @@ Viewer::Viewer() {
     ctl.resize(352, 240);
     ctl.show();
     QObject::connect(&ctl, &CLumacastCtrl::PicturePresented, &ctl, [this](const QImage& picture) {
+        const auto at = std::chrono::steady_clock::now();
         const long f = FrameOf(picture);
         std::lock_guard<std::mutex> lock(m_);
         frames_.push_back(f);
+        times_.push_back(at);
         cv_.notify_all();
     }, Qt::DirectConnection);
     QObject::connect(&ctl, &CLumacastCtrl::OnMediaStop, &ctl, [this] {
@@ -77,6 +79,14 @@ std::int32_t Viewer::open(const std::string& path) {
 std::vector<long> Viewer::frames() const {
     std::lock_guard<std::mutex> lock(m_);
     return frames_;
+}
+
+std::vector<std::pair<long, std::chrono::steady_clock::time_point>> Viewer::firstShown() const {
+    std::lock_guard<std::mutex> lock(m_);
+    std::vector<std::pair<long, std::chrono::steady_clock::time_point>> out;
+    for (std::size_t i = 0; i < frames_.size(); ++i)
+        if (out.empty() || out.back().first != frames_[i]) out.emplace_back(frames_[i], times_[i]);
+    return out;
 }
 
 std::vector<long> Viewer::framesFrom(std::size_t from) const {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vwtest {
@@ -33,6 +34,8 @@ public:
     std::int32_t open(const std::string& path);
 
     std::vector<long> frames() const;      // every presentation, -1 when unreadable
+    // When each frame number was first presented, in order of presentation.
+    std::vector<std::pair<long, std::chrono::steady_clock::time_point>> firstShown() const;
     std::size_t presented() const;
     int mediaStops() const;
     long last() const;                     // -1 before any picture
@@ -50,6 +53,7 @@ private:
     mutable std::mutex m_;
     std::condition_variable cv_;
     std::vector<long> frames_;
+    std::vector<std::chrono::steady_clock::time_point> times_;
     int mediaStops_ = 0;
 };
 
