@@ -394,8 +394,3 @@ int CVideoLibrary::clearSizedThumbnails() {
         return name.rfind("qcif", 0) == 0 || name.rfind("720x", 0) == 0;
     });
 }
-
-CVideoLibrary& theVideoLibrary() {
-    static CVideoLibrary library;
-    return library;
-}

@@ -137,6 +137,3 @@ private:
     bool readEventData_ = true;
     StatusCallback status_;
 };
-
-// The program's one catalogue.
-CVideoLibrary& theVideoLibrary();

@@ -1,5 +1,7 @@
 #include "componentregistrar.h"
 
+#include "logging.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -28,7 +30,7 @@ CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFol
                 ++registered_;
                 gst_object_unref(plugin);
             } else {
-                g_printerr("korvid: cannot register %s: %s\n", p.constData(), error ? error->message : "?");
+                qCWarning(lcApp) << "cannot register" << p << ":" << (error ? error->message : "?");
                 g_clear_error(&error);
             }
         }

@@ -124,10 +124,6 @@
         <translation>ビデオの再生中のみ使用できます</translation>
     </message>
     <message>
-        <source>Video file is not prepareed.</source>
-        <translation>ビデオファイルの準備ができていません。</translation>
-    </message>
-    <message>
         <source>The skin picture %1 cannot be read.</source>
         <translation>スキン画像 %1 を読み込めません。</translation>
     </message>
@@ -158,28 +154,8 @@ please open the target folder first.</source>
         <translation>QMR3 ファイル (*.qmr3)</translation>
     </message>
     <message>
-        <source>Playing Video..</source>
-        <translation>ビデオを再生中..</translation>
-    </message>
-    <message>
-        <source>The QMR3 file is corrupted!</source>
-        <translation>QMR3 ファイルが破損しています!</translation>
-    </message>
-    <message>
-        <source>Invalid Start Position.</source>
-        <translation>開始位置が正しくありません。</translation>
-    </message>
-    <message>
         <source>No recording found in %1</source>
         <translation>%1 に録画がありません</translation>
-    </message>
-    <message>
-        <source>The recording %1 cannot be read.</source>
-        <translation>録画 %1 を読み込めません。</translation>
-    </message>
-    <message>
-        <source>The recording %1 cannot be played.</source>
-        <translation>録画 %1 を再生できません。</translation>
     </message>
     <message>
         <source>... and %1 more</source>
@@ -192,6 +168,37 @@ please open the target folder first.</source>
     <message>
         <source>Read Video Info</source>
         <translation>録画情報を読み込み中</translation>
+    </message>
+    <message>
+        <source>This function is not available in this version.</source>
+        <translation>この機能はこのバージョンでは使用できません。</translation>
+    </message>
+</context>
+<context>
+    <name>CPlaybackController</name>
+    <message>
+        <source>Video file is not prepareed.</source>
+        <translation>ビデオファイルの準備ができていません。</translation>
+    </message>
+    <message>
+        <source>Playing Video..</source>
+        <translation>ビデオを再生中..</translation>
+    </message>
+    <message>
+        <source>The QMR3 file is corrupted!</source>
+        <translation>QMR3 ファイルが破損しています!</translation>
+    </message>
+    <message>
+        <source>Invalid Start Position.</source>
+        <translation>開始位置が正しくありません。</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be read.</source>
+        <translation>録画 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>The recording %1 cannot be played.</source>
+        <translation>録画 %1 を再生できません。</translation>
     </message>
 </context>
 <context>

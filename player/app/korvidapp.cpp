@@ -3,6 +3,7 @@
 #include "componentregistrar.h"
 #include "korvidappdlg.h"
 #include "language.h"
+#include "logging.h"
 #include "singleinstance.h"
 
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QPalette>
 
 #include <csignal>
-#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -134,8 +134,7 @@ int CKorvidApp::run()
     if (!instance.becomePrimary()) {
         // Another player runs: bring it forward, whatever our command line.
         if (!instance.notifyPrimary()) {
-            std::fprintf(stderr, "korvid: another start holds %s but does not answer\n",
-                         qPrintable(instance.serverName()));
+            qCWarning(lcApp) << "another start holds" << instance.serverName() << "but does not answer";
             return 1;
         }
         return 0;
@@ -148,9 +147,9 @@ int CKorvidApp::run()
 
     const QStringList args = arguments();
     const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
-    CKorvidAppDlg window(programFolder, version, &setup_, path);
+    CKorvidAppDlg window(library_, programFolder, version, &setup_, path);
     connect(&instance, &CSingleInstance::raiseRequested, &window, [&window] {
-        std::fprintf(stderr, "korvid: brought forward by a second start\n");
+        qCInfo(lcApp) << "brought forward by a second start";
         window.bringToFront();
     });
     window.show();
@@ -172,7 +171,7 @@ int CKorvidApp::run()
         bool ok = false;
         const int delay = qEnvironmentVariableIntValue("KORVID_SCREENSHOT_DELAY", &ok);
         QTimer::singleShot(ok && delay >= 0 ? delay : 800, &window, [&window, shot] {
-            if (!window.grab().save(shot)) std::fprintf(stderr, "korvid: cannot save %s\n", qPrintable(shot));
+            if (!window.grab().save(shot)) qCWarning(lcApp) << "cannot save" << shot;
             window.close();
         });
     }

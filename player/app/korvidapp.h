@@ -3,6 +3,7 @@
 #pragma once
 
 #include "setup.h"
+#include "videolibrary.h"
 
 #include <QApplication>
 #include <QString>
@@ -25,7 +26,10 @@ public:
     static void applyLook(QApplication* app);
 
     CSetup& setup() { return setup_; }
+    CVideoLibrary& library() { return library_; }
 
 private:
     CSetup setup_;
+    // The catalogue of the run, lent to the main window.
+    CVideoLibrary library_;
 };

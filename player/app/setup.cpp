@@ -1,7 +1,6 @@
 #include "setup.h"
 
 #include "language.h"
-#include "videolibrary.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,7 +12,6 @@ void CSetup::load(QSettings& settings)
 {
     motionArea = settings.value(QStringLiteral("Setup/MDArea"), 0).toInt() ? 1 : 0;
     readEventData = 1;
-    theVideoLibrary().setReadEventData(true);
 }
 
 void CSetup::save(QSettings& settings) const
@@ -83,6 +81,5 @@ void CSetupDialog::confirm()
     setup_->motionArea = motion_->isChecked() ? 1 : 0;
     setup_->readEventData = readEvent_->isChecked() ? 1 : 0;
     setup_->save();
-    theVideoLibrary().setReadEventData(setup_->readEventData != 0);
     accept();
 }

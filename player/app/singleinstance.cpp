@@ -1,5 +1,7 @@
 #include "singleinstance.h"
 
+#include "logging.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -48,8 +50,8 @@ bool CSingleInstance::becomePrimary()
     QLocalServer::removeServer(serverName_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(serverName_)) qWarning("korvid: cannot listen on %s: %s", qPrintable(serverName_),
-                                                qPrintable(server_->errorString()));
+    if (!server_->listen(serverName_))
+        qCWarning(lcApp) << "cannot listen on" << serverName_ << ":" << server_->errorString();
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::readyRead, this, [this, s] {

@@ -1,31 +1,27 @@
 #include "korvidappdlg.h"
 
-#include "lumacastctrl.h"
 #include "language.h"
+#include "logging.h"
+#include "lumacastctrl.h"
 #include "setup.h"
 #include "skinbutton.h"
 #include "skindialog.h"
 #include "skinedit.h"
-#include "thumbnailctrl.h"
+#include "skinkeys.h"
 #include "tempdirs.h"
-#include "indexrecovery.h"
+#include "thumbnailctrl.h"
 #include "videolibrary.h"
 #include "videoplayslider.h"
 #include "xsliderctrl.h"
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QSettings>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
-#include <QScreen>
 #include <QSet>
 #include <QShortcut>
-#include <QWindow>
 
 namespace {
 
@@ -42,71 +38,70 @@ void removeFilesIn(const QString& folder)
 
 const std::vector<CKorvidAppDlg::ButtonInfo>& CKorvidAppDlg::buttonTable()
 {
+    using namespace skinkey;
     static const std::vector<ButtonInfo> table = {
-        {"m_btnMainBackup", IDC_BACKUP},          {"m_btnMainHelp", IDC_HELP},
-        {"m_btnMainSetup", IDC_SETUP},            {"m_btnMainMin", IDC_MINIMIZE},
-        {"m_btnMainMax", IDC_MAXIMIZE},           {"m_btnMainExit", IDC_EXIT},
-        {"m_btnMainTabCalendar", IDC_TAB_CALENDAR}, {"m_btnMainTabList", IDC_TAB_LIST},
-        {"m_btnMainTabInfo", IDC_TAB_INFO},       {"m_btnNavFrameBack", IDC_FRAME_BACK},
-        {"m_btnNavRewind", IDC_REWIND},           {"m_btnNavPause", IDC_PAUSE},
-        {"m_btnNavPlay", IDC_PLAY},               {"m_btnNavFF", IDC_FF},
-        {"m_btnNavFrameNext", IDC_FRAME_NEXT},    {"m_btnMainChangeRatio", IDC_CHANGE_RATIO},
-        {"m_btnMainFileRecovery", IDC_FILE_RECOVERY}, {"m_btnMainOpenFile", IDC_OPEN_FILE},
-        {"m_btnMainOpenDir", IDC_OPEN_DIR},       {"m_btnAVIExport_A", IDC_EXPORT_A},
-        {"m_btnAVIExport_B", IDC_EXPORT_B},       {"m_btnAVIExport", IDC_EXPORT_AVI},
-        {"m_btnJPEGExport", IDC_EXPORT_JPEG},     {"m_btnNavPreview", IDC_PREVIEW},
-        {"m_btnFilterA", IDC_FILTER_A},           {"m_btnFilterM", IDC_FILTER_M},
-        {"m_btnFilterE", IDC_FILTER_E},           {"m_btnFilterT", IDC_FILTER_T},
+        {m_btnMainBackup, IDC_BACKUP, QT_TR_NOOP("Backup Files")},
+        {m_btnMainHelp, IDC_HELP, QT_TR_NOOP("Help")},
+        {m_btnMainSetup, IDC_SETUP, QT_TR_NOOP("Setup")},
+        {m_btnMainMin, IDC_MINIMIZE, QT_TR_NOOP("Minimize")},
+        {m_btnMainMax, IDC_MAXIMIZE, QT_TR_NOOP("Maximize")},
+        {m_btnMainExit, IDC_EXIT, QT_TR_NOOP("Exit")},
+        {m_btnMainTabCalendar, IDC_TAB_CALENDAR, nullptr},
+        {m_btnMainTabList, IDC_TAB_LIST, nullptr},
+        {m_btnMainTabInfo, IDC_TAB_INFO, nullptr},
+        {m_btnNavFrameBack, IDC_FRAME_BACK, QT_TR_NOOP("Frame Back")},
+        {m_btnNavRewind, IDC_REWIND, QT_TR_NOOP("Rewind")},
+        {m_btnNavPause, IDC_PAUSE, QT_TR_NOOP("Pause")},
+        {m_btnNavPlay, IDC_PLAY, QT_TR_NOOP("Play")},
+        {m_btnNavFF, IDC_FF, QT_TR_NOOP("Fast Forward")},
+        {m_btnNavFrameNext, IDC_FRAME_NEXT, QT_TR_NOOP("Frame Forward")},
+        {m_btnMainChangeRatio, IDC_CHANGE_RATIO, QT_TR_NOOP("Change Video Ratio")},
+        {m_btnMainFileRecovery, IDC_FILE_RECOVERY, QT_TR_NOOP("Recover Index File")},
+        {m_btnMainOpenFile, IDC_OPEN_FILE, QT_TR_NOOP("Open File")},
+        {m_btnMainOpenDir, IDC_OPEN_DIR, QT_TR_NOOP("Open Folder")},
+        {m_btnAVIExport_A, IDC_EXPORT_A, QT_TR_NOOP("Assign Start Point")},
+        {m_btnAVIExport_B, IDC_EXPORT_B, QT_TR_NOOP("Assign End Point")},
+        {m_btnAVIExport, IDC_EXPORT_AVI, QT_TR_NOOP("Export Movie Clip")},
+        {m_btnJPEGExport, IDC_EXPORT_JPEG, QT_TR_NOOP("Export Still Image")},
+        {m_btnNavPreview, IDC_PREVIEW, QT_TR_NOOP("Preview")},
+        {m_btnFilterA, IDC_FILTER_A, QT_TR_NOOP("Filter A(Alarm)")},
+        {m_btnFilterM, IDC_FILTER_M, QT_TR_NOOP("Filter M(Motion)")},
+        {m_btnFilterE, IDC_FILTER_E, QT_TR_NOOP("Filter E(Emergency)")},
+        {m_btnFilterT, IDC_FILTER_T, QT_TR_NOOP("Filter T(Time)")},
     };
     return table;
 }
 
-CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionText, CSetup* setup,
-                             const QString& commandLinePath, QWidget* parent)
+CKorvidAppDlg::CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, const QString& versionText,
+                             CSetup* setup, const QString& commandLinePath, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      library_(library),
       skinFolder_(skinFolder),
       version_(versionText),
-      setup_(setup),
-      currentPath_(commandLinePath),
-      playGeneration_(std::make_shared<std::atomic<int>>(0))
+      setup_(setup)
 {
     setObjectName(QStringLiteral("KorvidMainWindow"));
     setWindowTitle(QStringLiteral("Talvix Player"));
-    setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-
-    timer500_.setObjectName(QStringLiteral("500"));
-    timer500_.setInterval(500);
-    timer506_.setObjectName(QStringLiteral("506"));
-    timer506_.setSingleShot(true);
-    timer506_.setInterval(200);
+    if (setup_) library_.setReadEventData(setup_->readEventData != 0);
 
     createControls();
+    frame_ = new CFramelessWindowBehaviour(this);
+    connect(frame_, &CFramelessWindowBehaviour::maximiseToggleRequested, this, &CKorvidAppDlg::toggleMaximise);
+    playback_ = new CPlaybackController(library_, setup_, {viewer_, playSlider_, playTime_, thumb_}, this);
+    playback_->setCurrentPath(commandLinePath);
+    connectPlayback();
+    connectLibrary();
 
     // Skin: loaded once, before the window is initialised.
     picturePath_ = QDir(skinFolder_).filePath(QStringLiteral("templates") + languageSuffix() + QStringLiteral(".gif"));
     skinLoaded_ = skin_.load(QDir(skinFolder_).filePath(QStringLiteral("templates.ini")), picturePath_);
-    for (const QString& w : skin_.warnings()) qWarning("korvid: skin: %s", qPrintable(w));
+    for (const QString& w : skin_.warnings()) qCWarning(lcWindow) << "skin:" << w;
     applySkinToButtons();
-    setTooltips();
     thumb_->setSkin(&skin_);
-
-    // Initialisation.
-    playSlider_->setSkin(skin_.bitmap(QStringLiteral("m_pbmSliderVideoBgLeft")),
-                         skin_.bitmap(QStringLiteral("m_pbmSliderVideoBgMid")));
-    playSlider_->setPositionTimer(&timer500_);
-    playSlider_->setEnabled(false);
-    volumeSlider_->setBackground(skin_.bitmap(QStringLiteral("m_pbmSliderAudioBg")));
-    volumeSlider_->setRange(0, 10);
-    volumeSlider_->setPageStep(2);
-    volumeSlider_->setValue(5);
-    connect(volumeSlider_, &QSlider::valueChanged, this, &CKorvidAppDlg::applyVolume);
-    applyVolume();
-    connect(&timer500_, &QTimer::timeout, this, &CKorvidAppDlg::updatePosition);
-    playSlider_->setPauseHandler([this] {
-        if (playing_) viewer_->SeekToPause();
-    });
-    playSlider_->setPreviewModeQuery([this] { return displayMode_ == 2; });
+    playSlider_->setSkin(skin_.bitmap(QLatin1String(skinkey::m_pbmSliderVideoBgLeft)),
+                         skin_.bitmap(QLatin1String(skinkey::m_pbmSliderVideoBgMid)));
+    volumeSlider_->setBackground(skin_.bitmap(QLatin1String(skinkey::m_pbmSliderAudioBg)));
 
     const QSize design = skin_.designSize().isValid() ? skin_.designSize() : QSize(800, 600);
     setMinimumSize(design);
@@ -114,6 +109,118 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
     resize(design);
     layoutWindow();
 
+    buildCommandTable();
+    createShortcuts();
+
+    openTimer_.setObjectName(QStringLiteral("openTimer"));
+    openTimer_.setSingleShot(true);
+    openTimer_.setInterval(kOpenDelayMs);
+    connect(&openTimer_, &QTimer::timeout, this, [this] { openByPath(playback_->currentPath()); });
+    if (!commandLinePath.isEmpty()) openTimer_.start();
+}
+
+CKorvidAppDlg::~CKorvidAppDlg()
+{
+    library_.setStatusCallback({});
+    // The panel's grabs end before their folders are emptied.
+    delete thumb_;
+    thumb_ = nullptr;
+    playback_->positionTimer()->stop();
+    openTimer_.stop();
+    // The pipeline and its threads end before the window's parts go.
+    viewer_->StopService();
+    // Temporary files of this run; the folders themselves stay.
+    removeFilesIn(QString::fromStdString(qmr3::thumbnailDir()));
+    removeFilesIn(QString::fromStdString(qmr3::temporaryDir()));
+}
+
+void CKorvidAppDlg::createControls()
+{
+    playSlider_ = new CVideoPlaySlider(library_, this);
+    playSlider_->setObjectName(QLatin1String(skinkey::m_sldPlaySlider));
+    playSlider_->setEnabled(false);
+    connect(playSlider_, &CVideoPlaySlider::commandSent, this, &CKorvidAppDlg::onCommand);
+
+    playTime_ = new CSkinEdit(this);
+    playTime_->setObjectName(QLatin1String(skinkey::m_edtNavPlaytime));
+    playTime_->setReadOnly(true);
+    // The field never takes keyboard input.
+    playTime_->setFocusPolicy(Qt::NoFocus);
+    playTime_->setColours(Qt::white, QColor(0x15, 0x17, 0x19));
+    QFont bold(QStringLiteral("Arial"));
+    bold.setPointSize(11);
+    bold.setWeight(QFont::DemiBold);
+    playTime_->setFont(bold);
+    playTime_->setAlignment(Qt::AlignCenter);
+
+    for (const ButtonInfo& info : buttonTable()) {
+        auto* b = new CSkinButton(this, info.id);
+        b->setObjectName(QLatin1String(info.key));
+        if (info.tooltip) b->setTooltipText(tr(info.tooltip), true);
+        connect(b, &CSkinButton::commandSent, this, &CKorvidAppDlg::onCommand);
+        buttons_.push_back(b);
+        byId_[info.id] = b;
+        byKey_[QLatin1String(info.key)] = b;
+    }
+
+    volumeSlider_ = new CXSliderCtrl(this);
+    volumeSlider_->setObjectName(QLatin1String(skinkey::m_sldNavAudio));
+    volumeSlider_->setRange(0, 10);
+    volumeSlider_->setPageStep(2);
+    volumeSlider_->setValue(5);
+
+    viewer_ = new CLumacastCtrl(this);
+    viewer_->setObjectName(QLatin1String(skinkey::m_Korvid));
+    viewer_->hide();
+    connect(viewer_, &CLumacastCtrl::MouseDown, this, [this](short button, short, int, int) {
+        if (button & 2) setFullScreen(!frame_->isFullScreen());
+    });
+
+    thumb_ = new CThumbnailCtrl(library_, this);
+    connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
+    connect(thumb_, &CThumbnailCtrl::statusText, this, &CKorvidAppDlg::showStatusText);
+    connect(thumb_, &CThumbnailCtrl::toolProblem, this, [this](const QString& text) {
+        // One message per run, however many pictures are missing.
+        if (toolProblemShown_) return;
+        toolProblemShown_ = true;
+        showMessage(text);
+    });
+}
+
+void CKorvidAppDlg::connectPlayback()
+{
+    connect(playback_, &CPlaybackController::buttonsChanged, this, &CKorvidAppDlg::showButtons);
+    connect(playback_, &CPlaybackController::message, this, &CKorvidAppDlg::showMessage);
+    connect(playback_, &CPlaybackController::displayChanged, this, [this] {
+        if (playback_->displayMode() == 0) ownSize_ = false;
+        nativeRect_ = QRect(QPoint(0, 0), playback_->pictureSize());
+        nativeRect_.moveCenter(videoArea_.center());
+        placeViewer();
+    });
+    connect(playback_, &CPlaybackController::mediaEnded, this, [this] {
+        if (frame_->isFullScreen()) setFullScreen(false);
+    });
+    playSlider_->setPositionTimer(playback_->positionTimer());
+    playSlider_->setPauseHandler([this] { playback_->holdForDrag(); });
+    playSlider_->setPreviewModeQuery([this] { return playback_->displayMode() == 2; });
+    connect(volumeSlider_, &QSlider::valueChanged, playback_, &CPlaybackController::setVolumePosition);
+    playback_->setVolumePosition(volumeSlider_->value());
+}
+
+void CKorvidAppDlg::connectLibrary()
+{
+    library_.setStatusCallback([this](const std::string& text) {
+        // The catalogue speaks English; its two progress words are translated here.
+        QString t = QString::fromStdString(text);
+        static const char* const words[] = {QT_TR_NOOP("Read Video List"), QT_TR_NOOP("Read Video Info")};
+        for (const char* word : words)
+            if (t.startsWith(QLatin1String(word))) t = tr(word) + t.mid(int(qstrlen(word)));
+        showStatusText(t);
+    });
+}
+
+void CKorvidAppDlg::createShortcuts()
+{
     // Keyboard routes to the commands of the buttons.
     const std::pair<QKeySequence, int> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_O), IDC_OPEN_FILE},
@@ -131,10 +238,10 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
         connect(shortcut, &QShortcut::activated, this, [this, id = id] { onCommand(id); });
     }
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
-    connect(space, &QShortcut::activated, this, &CKorvidAppDlg::togglePlayPause);
+    connect(space, &QShortcut::activated, playback_, &CPlaybackController::togglePlayPause);
     for (const QKeySequence& key : {QKeySequence(Qt::Key_F11), QKeySequence(Qt::Key_F)}) {
         auto* full = new QShortcut(key, this);
-        connect(full, &QShortcut::activated, this, [this] { setFullScreen(!fullScreen_); });
+        connect(full, &QShortcut::activated, this, [this] { setFullScreen(!frame_->isFullScreen()); });
     }
     const std::pair<Qt::Key, int> volumeKeys[] = {{Qt::Key_Up, 1}, {Qt::Key_Down, -1}};
     for (const auto& [key, step] : volumeKeys) {
@@ -142,88 +249,6 @@ CKorvidAppDlg::CKorvidAppDlg(const QString& skinFolder, const QString& versionTe
         connect(shortcut, &QShortcut::activated, this,
                 [this, step = step] { volumeSlider_->setValue(volumeSlider_->value() + step); });
     }
-
-    connect(&timer506_, &QTimer::timeout, this, [this] { openByPath(currentPath_); });
-    if (!currentPath_.isEmpty()) timer506_.start();
-}
-
-CKorvidAppDlg::~CKorvidAppDlg()
-{
-    theVideoLibrary().setStatusCallback({});
-    // The panel's grabs end before their folders are emptied.
-    delete thumb_;
-    thumb_ = nullptr;
-    timer500_.stop();
-    timer506_.stop();
-    // The pipeline and its threads end before the window's parts go.
-    viewer_->StopService();
-    // Temporary files of this run; the folders themselves stay.
-    removeFilesIn(QString::fromStdString(qmr3::thumbnailDir()));
-    removeFilesIn(QString::fromStdString(qmr3::temporaryDir()));
-}
-
-void CKorvidAppDlg::createControls()
-{
-    playSlider_ = new CVideoPlaySlider(this);
-    playSlider_->setObjectName(QStringLiteral("m_sldPlaySlider"));
-    connect(playSlider_, &CVideoPlaySlider::commandSent, this, &CKorvidAppDlg::onCommand);
-
-    playTime_ = new CSkinEdit(this);
-    playTime_->setObjectName(QStringLiteral("m_edtNavPlaytime"));
-    playTime_->setReadOnly(true);
-    // The field never takes keyboard input.
-    playTime_->setFocusPolicy(Qt::NoFocus);
-    playTime_->setColours(Qt::white, QColor(0x15, 0x17, 0x19));
-    QFont bold(QStringLiteral("Arial"));
-    bold.setPointSize(11);
-    bold.setWeight(QFont::DemiBold);
-    playTime_->setFont(bold);
-    playTime_->setAlignment(Qt::AlignCenter);
-
-    for (const ButtonInfo& info : buttonTable()) {
-        auto* b = new CSkinButton(this, info.id);
-        b->setObjectName(QLatin1String(info.key));
-        connect(b, &CSkinButton::commandSent, this, &CKorvidAppDlg::onCommand);
-        buttons_.push_back(b);
-        byId_[info.id] = b;
-        byKey_[QLatin1String(info.key)] = b;
-    }
-
-    volumeSlider_ = new CXSliderCtrl(this);
-    volumeSlider_->setObjectName(QStringLiteral("m_sldNavAudio"));
-
-    viewer_ = new CLumacastCtrl(this);
-    viewer_->setObjectName(QStringLiteral("m_Korvid"));
-    viewer_->hide();
-    // The media stop thread emits; the window acts on it in its own thread,
-    // and only for the start that is still current.
-    connect(viewer_, &CLumacastCtrl::OnMediaStop, this, [this, generation = playGeneration_] {
-        const int seen = generation->load();
-        QMetaObject::invokeMethod(this, [this, generation, seen] {
-            if (generation->load() == seen && playing_) mediaStopped();
-        }, Qt::QueuedConnection);
-    }, Qt::DirectConnection);
-    connect(viewer_, &CLumacastCtrl::MouseDown, this, [this](short button, short, int, int) {
-        if (button & 2) setFullScreen(!fullScreen_);
-    });
-
-    thumb_ = new CThumbnailCtrl(theVideoLibrary(), this);
-    connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
-    connect(thumb_, &CThumbnailCtrl::statusText, this, &CKorvidAppDlg::showStatusText);
-    connect(thumb_, &CThumbnailCtrl::toolProblem, this, [this](const QString& text) {
-        // One message per run, however many pictures are missing.
-        if (toolProblemShown_) return;
-        toolProblemShown_ = true;
-        showMessage(text);
-    });
-    theVideoLibrary().setStatusCallback([this](const std::string& text) {
-        // The catalogue speaks English; its two progress words are translated here.
-        QString t = QString::fromStdString(text);
-        static const char* const words[] = {QT_TR_NOOP("Read Video List"), QT_TR_NOOP("Read Video Info")};
-        for (const char* word : words)
-            if (t.startsWith(QLatin1String(word))) t = tr(word) + t.mid(int(qstrlen(word)));
-        showStatusText(t);
-    });
 }
 
 void CKorvidAppDlg::applySkinToButtons()
@@ -249,47 +274,27 @@ void CKorvidAppDlg::applySkinToButtons()
         b->resize(img.isEmpty() ? QSize() : img[0].size());
     }
     // All four event kinds shown, the list page chosen.
-    for (int id : {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T, IDC_TAB_LIST})
-        if (CSkinButton* b = button(id)) b->setActive(false);
-}
-
-void CKorvidAppDlg::setTooltips()
-{
-    const std::pair<int, QString> tips[] = {
-        {IDC_BACKUP, tr("Backup Files")},
-        {IDC_HELP, tr("Help")},
-        {IDC_SETUP, tr("Setup")},
-        {IDC_MINIMIZE, tr("Minimize")},
-        {IDC_MAXIMIZE, tr("Maximize")},
-        {IDC_EXIT, tr("Exit")},
-        {IDC_FRAME_BACK, tr("Frame Back")},
-        {IDC_REWIND, tr("Rewind")},
-        {IDC_PAUSE, tr("Pause")},
-        {IDC_PLAY, tr("Play")},
-        {IDC_FF, tr("Fast Forward")},
-        {IDC_FRAME_NEXT, tr("Frame Forward")},
-        {IDC_CHANGE_RATIO, tr("Change Video Ratio")},
-        {IDC_FILE_RECOVERY, tr("Recover Index File")},
-        {IDC_OPEN_FILE, tr("Open File")},
-        {IDC_OPEN_DIR, tr("Open Folder")},
-        {IDC_EXPORT_A, tr("Assign Start Point")},
-        {IDC_EXPORT_B, tr("Assign End Point")},
-        {IDC_EXPORT_AVI, tr("Export Movie Clip")},
-        {IDC_EXPORT_JPEG, tr("Export Still Image")},
-        {IDC_PREVIEW, tr("Preview")},
-        {IDC_FILTER_A, tr("Filter A(Alarm)")},
-        {IDC_FILTER_M, tr("Filter M(Motion)")},
-        {IDC_FILTER_E, tr("Filter E(Emergency)")},
-        {IDC_FILTER_T, tr("Filter T(Time)")},
-    };
-    for (const auto& [id, text] : tips)
-        if (CSkinButton* b = button(id)) b->setTooltipText(text, true);
+    showButtons({IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T, IDC_TAB_LIST}, {});
 }
 
 CSkinButton* CKorvidAppDlg::button(int id) const
 {
     auto it = byId_.find(id);
     return it == byId_.end() ? nullptr : it->second;
+}
+
+void CKorvidAppDlg::showButtons(const QList<int>& on, const QList<int>& released)
+{
+    // A button shows its second set ("on") while it is not active.
+    for (int id : on)
+        if (CSkinButton* b = button(id)) b->setActive(false);
+    for (int id : released)
+        if (CSkinButton* b = button(id)) b->setActive(true);
+}
+
+void CKorvidAppDlg::release(int id)
+{
+    if (CSkinButton* b = button(id)) b->setActive(true);
 }
 
 QWidget* CKorvidAppDlg::controlFor(const CtrlRect& r) const
@@ -313,10 +318,11 @@ void CKorvidAppDlg::composeBackground(int W, int H)
     QPainter p(&background_);
     p.fillRect(0, 0, W, H, QColor(8, 8, 8));
     auto bm = [this](const char* name) { return skin_.bitmap(QLatin1String(name)); };
-    const QPixmap tl = bm("m_pbmBG11"), left = bm("m_pbmBG12"), bl = bm("m_pbmBG13");
-    const QPixmap top = bm("m_pbmBG21"), bottom = bm("m_pbmBG23");
-    const QPixmap tr = bm("m_pbmBG31"), right = bm("m_pbmBG32"), br = bm("m_pbmBG33");
-    QPixmap centre = bm("m_pbmBG22");
+    using namespace skinkey;
+    const QPixmap tl = bm(m_pbmBG11), left = bm(m_pbmBG12), bl = bm(m_pbmBG13);
+    const QPixmap top = bm(m_pbmBG21), bottom = bm(m_pbmBG23);
+    const QPixmap tr = bm(m_pbmBG31), right = bm(m_pbmBG32), br = bm(m_pbmBG33);
+    QPixmap centre = bm(m_pbmBG22);
 
     if (!centre.isNull()) {
         QPainter c(&centre);
@@ -350,10 +356,11 @@ void CKorvidAppDlg::layoutWindow()
     const int W = width() + 2;
     const int H = height() + 2;
     const QSize design = skin_.designSize().isValid() ? skin_.designSize() : QSize(W, H);
+    const bool fullScreen = frame_->isFullScreen();
 
     composeBackground(W, H);
 
-    const int radius = fullScreen_ ? 0 : 7;
+    const int radius = fullScreen ? 0 : 7;
     const int d = radius * 2;
     shape_ = roundedRegion(QRect(QPoint(0, 0), QPoint(W - 1, 499)), d) |
              roundedRegion(QRect(QPoint(0, 300), QPoint(499, H - 1)), d) |
@@ -376,12 +383,36 @@ void CKorvidAppDlg::layoutWindow()
     }
     for (QWidget* w : {static_cast<QWidget*>(playSlider_), static_cast<QWidget*>(playTime_),
                        static_cast<QWidget*>(volumeSlider_), static_cast<QWidget*>(thumb_)})
-        w->setVisible(placed.contains(w) && !fullScreen_);
+        w->setVisible(placed.contains(w) && !fullScreen);
     for (CSkinButton* b : buttons_) b->setVisible(placed.contains(b));
     playSlider_->update();
+    nativeRect_.moveCenter(videoArea_.center());
 
     placeViewer();
     update();
+}
+
+void CKorvidAppDlg::placeViewer()
+{
+    if (playback_->displayMode() != 1) {
+        viewer_->setGeometry(0, 0, 0, 0);
+        viewer_->hide();
+        return;
+    }
+    QRect r = videoArea_;
+    if (frame_->isFullScreen()) {
+        r = rect();
+    } else if (ownSize_ && nativeRect_.isValid()) {
+        // Own size, centred; a picture larger than the area is shrunk to fit it.
+        QSize s = nativeRect_.size();
+        if (s.width() > videoArea_.width() || s.height() > videoArea_.height())
+            s.scale(videoArea_.size(), Qt::KeepAspectRatio);
+        r = QRect(QPoint(0, 0), s);
+        r.moveCenter(videoArea_.center());
+    }
+    viewer_->setGeometry(r);
+    viewer_->show();
+    viewer_->raise();
 }
 
 void CKorvidAppDlg::paintEvent(QPaintEvent* e)
@@ -402,65 +433,16 @@ void CKorvidAppDlg::resizeEvent(QResizeEvent* e)
 void CKorvidAppDlg::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
-    if (!skinLoaded_ && !templateReported_) {
+    if (templateReported_) return;
+    if (!skinLoaded_) {
         templateReported_ = true;
         QTimer::singleShot(0, this, [this] { showMessage(tr("No Template File")); });
-    } else if (skinLoaded_ && !skin_.pictureLoaded() && !templateReported_) {
+    } else if (!skin_.pictureLoaded()) {
         templateReported_ = true;
         QTimer::singleShot(0, this, [this] {
             showMessage(tr("The skin picture %1 cannot be read.").arg(QDir::toNativeSeparators(picturePath_)));
         });
     }
-}
-
-bool CKorvidAppDlg::inSizeGrip(const QPoint& p) const
-{
-    return !maximised_ && p.x() >= width() - 15 && p.y() >= height() - 15 && rect().contains(p);
-}
-
-void CKorvidAppDlg::mousePressEvent(QMouseEvent* e)
-{
-    if (e->button() != Qt::LeftButton) return;
-    const QPoint pos = e->position().toPoint();
-    if (inSizeGrip(pos)) {
-        if (windowHandle() && windowHandle()->startSystemResize(Qt::BottomEdge | Qt::RightEdge)) return;
-        resizing_ = true;
-        resizeStart_ = e->globalPosition().toPoint();
-        resizeStartSize_ = size();
-        return;
-    }
-    dragging_ = true;
-    pressPoint_ = pos;
-}
-
-void CKorvidAppDlg::mouseMoveEvent(QMouseEvent* e)
-{
-    const QPoint pos = e->position().toPoint();
-    if (resizing_) {
-        const QPoint delta = e->globalPosition().toPoint() - resizeStart_;
-        resize((resizeStartSize_ + QSize(delta.x(), delta.y())).expandedTo(minimumSize()));
-        return;
-    }
-    if (dragging_) {
-        if (maximised_) return;
-        const QPoint topLeft = e->globalPosition().toPoint() - pressPoint_;
-        const QSize screenSize = screen() ? screen()->geometry().size() : QSize(1920, 1080);
-        move(snapToScreenEdges(QRect(topLeft, size()), screenSize, QSize(width() + 2, height() + 2)));
-        return;
-    }
-    setCursor(inSizeGrip(pos) ? Qt::SizeFDiagCursor : Qt::ArrowCursor);
-}
-
-void CKorvidAppDlg::mouseReleaseEvent(QMouseEvent* e)
-{
-    if (e->button() != Qt::LeftButton) return;
-    dragging_ = false;
-    resizing_ = false;
-}
-
-void CKorvidAppDlg::mouseDoubleClickEvent(QMouseEvent* e)
-{
-    if (e->button() == Qt::LeftButton && e->position().y() < 35) toggleMaximise();
 }
 
 void CKorvidAppDlg::keyPressEvent(QKeyEvent* e)
@@ -471,7 +453,7 @@ void CKorvidAppDlg::keyPressEvent(QKeyEvent* e)
         e->accept();  // never closes the window
         return;
     case Qt::Key_Escape:
-        if (fullScreen_) setFullScreen(false);
+        if (frame_->isFullScreen()) setFullScreen(false);
         e->accept();
         return;
     default: QWidget::keyPressEvent(e);
@@ -486,31 +468,40 @@ void CKorvidAppDlg::closeEvent(QCloseEvent* e)
 
 void CKorvidAppDlg::toggleMaximise()
 {
-    CSkinButton* maxButton = button(IDC_MAXIMIZE);
+    const bool maximise = !frame_->isMaximised();
     // Full screen owns the window's size until it is left.
-    if (fullScreen_) {
-        if (maxButton) maxButton->setActive(!maximised_);
+    if (frame_->isFullScreen()) {
+        if (CSkinButton* maxButton = button(IDC_MAXIMIZE)) maxButton->setActive(maximise);
         return;
     }
-    if (!maximised_) {
-        restoreRect_ = geometry();
-        const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 1920, 1080);
-        maximised_ = true;
-        setGeometry(QRect(screenRect.topLeft(), screenRect.size() + QSize(1, 1)));
-        layoutWindow();
-        if (maxButton) {
-            maxButton->setActive(false);
-            maxButton->setTooltipText(tr("Back to Original Size"), true);
-        }
-    } else {
-        maximised_ = false;
-        setGeometry(restoreRect_);
-        layoutWindow();
-        if (maxButton) {
-            maxButton->setActive(true);
-            maxButton->setTooltipText(tr("Maximize"), true);
-        }
+    frame_->setMaximised(maximise);
+    layoutWindow();
+    if (CSkinButton* maxButton = button(IDC_MAXIMIZE)) {
+        maxButton->setActive(!maximise);
+        maxButton->setTooltipText(maximise ? tr("Back to Original Size") : tr("Maximize"), true);
     }
+}
+
+void CKorvidAppDlg::setFullScreen(bool on)
+{
+    if (on == frame_->isFullScreen()) return;
+    if (on && !playback_->isPlaying()) {
+        showMessage(tr("Available only while playing video"));
+        return;
+    }
+    frame_->setFullScreen(on);
+    layoutWindow();
+}
+
+void CKorvidAppDlg::changeRatio()
+{
+    if (!playback_->isPlaying()) {
+        showMessage(tr("Available only while playing video"));
+        return;
+    }
+    viewer_->hide();
+    ownSize_ = !ownSize_;
+    placeViewer();
 }
 
 void CKorvidAppDlg::bringToFront()
@@ -528,221 +519,9 @@ void CKorvidAppDlg::showMessage(const QString& text)
     box->open();
 }
 
-void CKorvidAppDlg::askExit()
-{
-    if (exitBox_) return;
-    exitBox_ = new QMessageBox(QMessageBox::Question, QStringLiteral("Korvid"), tr("Do you want to exit?"),
-                               QMessageBox::Yes | QMessageBox::No, this);
-    exitBox_->setAttribute(Qt::WA_DeleteOnClose);
-    exitBox_->setDefaultButton(QMessageBox::No);
-    connect(exitBox_, &QMessageBox::finished, this, [this](int result) {
-        exitBox_.clear();
-        if (CSkinButton* b = button(IDC_EXIT)) b->setActive(true);
-        if (result != QMessageBox::Yes) return;
-        exitConfirmed_ = true;
-        emit exitConfirmed();
-        close();
-    });
-    exitBox_->open();
-}
-
-void CKorvidAppDlg::showSetup()
-{
-    if (playing_) {
-        stopPlayback();
-        thumb_->clearSelection();
-    }
-    QDialog* dlg = setup_ ? setup_->createDialog(this, version_) : nullptr;
-    if (!dlg) return;
-    connect(dlg, &QDialog::finished, this, [this] {
-        if (CSkinButton* b = button(IDC_SETUP)) b->setActive(true);
-    });
-    dlg->open();
-}
-
-void CKorvidAppDlg::recoverIndex()
-{
-    const CVideoLibrary& library = theVideoLibrary();
-    if (library.fileCount() == 0) {
-        showMessage(tr("In order to restore index file,\nplease open the target folder first."));
-        return;
-    }
-    const IndexRecoveryResult r = recoverIndexFile(library, currentPath_.toStdString());
-    QString text;
-    if (r.ok) {
-        text = tr("Index Recovery Completed (%1 files)").arg(r.written);
-        if (!r.skipped.empty()) {
-            text += QLatin1Char('\n') + tr("Left out:");
-            for (const std::string& s : r.skipped) text += QLatin1Char('\n') + QString::fromStdString(s);
-        }
-    } else {
-        // A file that could not be written is said, not passed over.
-        text = QString::fromStdString(r.message);
-    }
-    showMessage(text);
-}
-
-void CKorvidAppDlg::onCommand(int id)
-{
-    CSkinButton* b = button(id);
-    switch (id) {
-    case IDC_EXIT: askExit(); return;
-    case IDC_MINIMIZE:
-        if (b) b->setActive(true);
-        showMinimized();
-        return;
-    case IDC_MAXIMIZE: toggleMaximise(); return;
-    case IDC_SETUP: showSetup(); return;
-    case IDC_EXPORT_A:
-    case IDC_EXPORT_B:
-    case IDC_EXPORT_JPEG:
-        if (b) b->setActive(true);
-        if (!playing_) showMessage(tr("Video is not opened."));
-        return;
-    case IDC_EXPORT_AVI:
-        if (b) b->setActive(true);
-        if (theVideoLibrary().markedCount() == 0 && !playing_) showMessage(tr("Video is not opened."));
-        return;
-    case IDC_CHANGE_RATIO:
-        if (b) b->setActive(true);
-        changeRatio();
-        return;
-    case IDC_FILE_RECOVERY:
-        recoverIndex();
-        if (b) b->setActive(true);
-        return;
-    case IDC_PLAY_SLIDER: seekToSlider(); return;
-    case IDC_PLAY: play(); return;
-    case IDC_PAUSE: pause(); return;
-    case IDC_FF: fastForward(); return;
-    case IDC_REWIND: rewind(); return;
-    case IDC_FRAME_NEXT: frameForward(); return;
-    case IDC_FRAME_BACK: frameBack(); return;
-    case IDC_FILTER_A:
-    case IDC_FILTER_M:
-    case IDC_FILTER_E:
-    case IDC_FILTER_T: toggleFilter(id); return;
-    case IDC_TAB_CALENDAR:
-    case IDC_TAB_LIST:
-    case IDC_TAB_INFO: choosePanelPage(id); return;
-    case IDC_OPEN_DIR:
-        openFolderDialog();
-        if (b) b->setActive(true);
-        return;
-    case IDC_OPEN_FILE:
-        stopPlayback();
-        openFilesDialog();
-        if (b) b->setActive(true);
-        return;
-    case IDC_THUMBNAIL:
-        if (thumb_) playChosenFile(thumb_->selectedFile());
-        return;
-    default:
-        // Commands whose work arrives with later parts of the player do
-        // nothing yet; the button just comes back up.
-        if (b) b->setActive(true);
-        return;
-    }
-}
-
 void CKorvidAppDlg::showStatusText(const QString& text)
 {
     // Scans run on this thread: draw the text at once.
     playTime_->setText(text);
     playTime_->repaint();
-}
-
-void CKorvidAppDlg::toggleFilter(int id)
-{
-    CSkinButton* b = button(id);
-    if (!b) return;
-    // Inactive (the second image set) means the kind is shown.
-    b->setActive(!b->active());
-    const int bit = id == IDC_FILTER_A ? 0x01 : id == IDC_FILTER_E ? 0x02 : id == IDC_FILTER_M ? 0x04 : 0x08;
-    thumb_->setFilterBit(bit, !b->active());
-}
-
-void CKorvidAppDlg::choosePanelPage(int id)
-{
-    const int page = id == IDC_TAB_LIST ? CThumbnailCtrl::ListPage
-                     : id == IDC_TAB_CALENDAR ? CThumbnailCtrl::CalendarPage
-                                              : CThumbnailCtrl::InfoPage;
-    for (int tab : {IDC_TAB_CALENDAR, IDC_TAB_LIST, IDC_TAB_INFO})
-        if (CSkinButton* t = button(tab)) t->setActive(tab != id);
-    thumb_->setPage(page);
-}
-
-void CKorvidAppDlg::openRecordings(const QString& text)
-{
-    if (text.isEmpty()) return;
-    stopPlayback();
-    currentPath_ = text;
-    currentFileIndex_ = -1;
-    CVideoLibrary::clearThumbnails();
-    theVideoLibrary().scan(text.toStdString());
-    afterOpen();
-}
-
-void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
-{
-    if (files.isEmpty()) return;
-    stopPlayback();
-    currentPath_ = files.join(QLatin1Char('|'));
-    currentFileIndex_ = -1;
-    CVideoLibrary::clearThumbnails();
-    std::vector<std::string> paths;
-    for (const QString& f : files) paths.push_back(f.toStdString());
-    // The list as chosen: a "|" inside a file name cannot split it.
-    theVideoLibrary().scanFileList(paths);
-    afterOpen();
-}
-
-void CKorvidAppDlg::afterOpen()
-{
-    thumb_->resetForOpen();
-    for (int id : {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T})
-        if (CSkinButton* f = button(id)) f->setActive(false);
-    thumb_->update();
-    // What could not be read is said, not passed over in silence.
-    const std::vector<std::string>& errors = theVideoLibrary().errors();
-    if (!errors.empty()) {
-        QStringList lines;
-        for (std::size_t i = 0; i < errors.size() && i < 10; ++i) lines << QString::fromStdString(errors[i]);
-        if (errors.size() > 10) lines << tr("... and %1 more").arg(errors.size() - 10);
-        showMessage(lines.join(QLatin1Char('\n')));
-    }
-}
-
-void CKorvidAppDlg::openFolderDialog()
-{
-    QSettings settings;
-    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
-    auto* dlg = new QFileDialog(this, tr("Please choose a folder"), start);
-    dlg->setFileMode(QFileDialog::Directory);
-    dlg->setOption(QFileDialog::ShowDirsOnly, true);
-    dlg->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dlg, &QFileDialog::fileSelected, this, [this](const QString& chosen) {
-        if (chosen.isEmpty()) return;
-        QString folder = QDir::cleanPath(chosen);
-        if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-        QSettings().setValue(QStringLiteral("dirName/strPath"), folder);
-        openRecordings(folder);
-    });
-    dlg->open();
-}
-
-void CKorvidAppDlg::openFilesDialog()
-{
-    QSettings settings;
-    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
-    auto* dlg = new QFileDialog(this, tr("QMR3 Video File"), start, tr("QMR3 Files (*.qmr3)"));
-    dlg->setFileMode(QFileDialog::ExistingFiles);
-    dlg->setDefaultSuffix(QStringLiteral("qmr3"));
-    dlg->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dlg, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
-        if (files.isEmpty()) return;
-        QSettings().setValue(QStringLiteral("dirName/strPath"), QFileInfo(files.first()).absolutePath() + QLatin1Char('/'));
-        openRecordingFiles(files);
-    });
-    dlg->open();
 }

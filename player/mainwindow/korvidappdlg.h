@@ -1,6 +1,12 @@
 // The main window: a frameless, skinned window laid out from templates.ini.
+// Playback lives in CPlaybackController, moving and sizing in
+// CFramelessWindowBehaviour; the window places the controls and routes the
+// commands of its buttons.
 #pragma once
 
+#include "framelesswindow.h"
+#include "korvidcommands.h"
+#include "playbackcontroller.h"
 #include "skin.h"
 
 #include <QPixmap>
@@ -8,72 +14,34 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
-#include <cstdint>
-#include <initializer_list>
+#include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 class CLumacastCtrl;
 class CSkinButton;
 class CSkinEdit;
 class CThumbnailCtrl;
+class CVideoLibrary;
 class CVideoPlaySlider;
 class CXSliderCtrl;
 class CSetup;
 class QMessageBox;
 
-// Command identifiers of the main window.
-enum KorvidCommand {
-    IDC_OPEN_DIR = 1000,
-    IDC_OPEN_FILE = 1001,
-    IDC_PLAY = 1002,
-    IDC_PAUSE = 1003,
-    IDC_FF = 1005,
-    IDC_REWIND = 1006,
-    IDC_FRAME_BACK = 1007,
-    IDC_FRAME_NEXT = 1008,
-    IDC_EXIT = 1016,
-    IDC_MINIMIZE = 1017,
-    IDC_PLAY_SLIDER = 1018,
-    IDC_EXPORT_A = 1019,
-    IDC_EXPORT_B = 1020,
-    IDC_EXPORT_AVI = 1021,
-    IDC_EXPORT_JPEG = 1022,
-    IDC_FILE_RECOVERY = 1025,
-    IDC_THUMBNAIL = 1050,
-    IDC_PREVIEW_CHOSEN = 1051,
-    IDC_MAXIMIZE = 1056,
-    IDC_PREVIEW = 1057,
-    IDC_SETUP = 1058,
-    IDC_BACKUP = 1060,
-    IDC_TAB_CALENDAR = 1064,
-    IDC_TAB_LIST = 1065,
-    IDC_TAB_INFO = 1066,
-    IDC_HELP = 1067,
-    IDC_CHANGE_RATIO = 1071,
-    IDC_FILTER_A = 1073,
-    IDC_FILTER_M = 1074,
-    IDC_FILTER_E = 1075,
-    IDC_FILTER_T = 1076,
-};
-
 class CKorvidAppDlg : public QWidget {
     Q_OBJECT
 public:
-    struct ButtonInfo {
-        const char* key;
-        int id;
-    };
-    // The 29 buttons' skin keys and ids, in creation order.
-    static const std::vector<ButtonInfo>& buttonTable();
+    // The command line path is opened this long after the window is shown.
+    static constexpr int kOpenDelayMs = 200;
 
+    // library: the program's catalogue, which outlives the window.
     // skinFolder: where templates.ini and the pictures are (the program folder).
-    CKorvidAppDlg(const QString& skinFolder, const QString& versionText, CSetup* setup,
+    CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, const QString& versionText, CSetup* setup,
                   const QString& commandLinePath = QString(), QWidget* parent = nullptr);
     ~CKorvidAppDlg() override;
 
+    CVideoLibrary& library() const { return library_; }
+    CPlaybackController* playback() const { return playback_; }
     const CSkin& skin() const { return skin_; }
     bool skinLoaded() const { return skinLoaded_; }
     QString templatePicturePath() const { return picturePath_; }
@@ -94,46 +62,40 @@ public:
     QRect videoArea() const { return videoArea_; }
     const QPixmap& composedBackground() const { return background_; }
     QRegion windowShape() const { return shape_; }
-    bool isMaximisedState() const { return maximised_; }
-    QString currentPath() const { return currentPath_; }
-    int currentFileIndex() const { return currentFileIndex_; }
-    int displayMode() const { return displayMode_; }
+    bool isMaximisedState() const { return frame_->isMaximised(); }
+    QString currentPath() const { return playback_->currentPath(); }
+    int currentFileIndex() const { return playback_->currentFileIndex(); }
+    int displayMode() const { return playback_->displayMode(); }
 
     // Lays every placement record out for the current size.
     void layoutWindow();
     void toggleMaximise();
-    // Routes a command as the buttons do.
+    // Runs the handler of a command, as the buttons do.
     void onCommand(int id);
     // The running program was asked to come forward (second start).
     void bringToFront();
 
-    // Timer 500 (position update while playing) and 506 (open the command line).
-    QTimer* positionTimer() { return &timer500_; }
-    bool openTimerPending() const { return timer506_.isActive(); }
+    QTimer* positionTimer() { return playback_->positionTimer(); }
+    bool openTimerPending() const { return openTimer_.isActive(); }
 
-    // Playback navigation. openAndPlay is the one place a recording is handed
-    // to the viewer; it starts at the start offset (seconds from the file's
-    // start time) and then clears it.
-    void openAndPlay(const QString& path);
-    void stopPlayback();
+    // Playback, forwarded to the controller.
+    void openAndPlay(const QString& path) { playback_->openAndPlay(path); }
+    void stopPlayback() { playback_->stop(); }
     // The command line: quotes removed, scanned, its first file played.
     void openByPath(QString path);
-    bool isPlaying() const { return playing_ != 0; }
-    bool isPaused() const { return paused_; }
-    int startOffset() const { return startOffset_; }
-    void setStartOffset(int seconds) { startOffset_ = seconds; }
+    bool isPlaying() const { return playback_->isPlaying(); }
+    bool isPaused() const { return playback_->isPaused(); }
+    int startOffset() const { return playback_->startOffset(); }
+    void setStartOffset(int seconds) { playback_->setStartOffset(seconds); }
+    bool suspendPlayback() { return playback_->suspend(); }
+    void resumePlayback(bool reopen) { playback_->resume(reopen); }
+    bool resumePending() const { return playback_->resumePending(); }
+    static int volumeForPosition(int position) { return CPlaybackController::volumeForPosition(position); }
+
     bool ownSize() const { return ownSize_; }
-    bool isFullScreen() const { return fullScreen_; }
+    bool isFullScreen() const { return frame_->isFullScreen(); }
     QRect nativeRect() const { return nativeRect_; }
     void setFullScreen(bool on);
-    // Around a dialog: suspend remembers file and slider position and stops;
-    // resume continues there, by opening the file again or by a seek.
-    // suspendPlayback says whether anything was playing.
-    bool suspendPlayback();
-    void resumePlayback(bool reopen);
-    bool resumePending() const { return resumePending_ != 0; }
-    // Volume slider position 0..10 to hundredths of a decibel.
-    static int volumeForPosition(int position);
 
 signals:
     // Emitted when the exit question was answered Yes, before closing.
@@ -141,56 +103,52 @@ signals:
 
 public slots:
     // A recording was chosen in the panel: play it, or say why not.
-    void playChosenFile(int index);
+    void playChosenFile(int index) { playback_->playChosenFile(index); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void showEvent(QShowEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void mouseDoubleClickEvent(QMouseEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void closeEvent(QCloseEvent*) override;
 
 private:
+    struct ButtonInfo {
+        const char* key;
+        int id;
+        const char* tooltip;  // none for the page tabs
+    };
+    // The buttons in creation order (which is also the order of their tooltips).
+    static const std::vector<ButtonInfo>& buttonTable();
+
     void createControls();
+    void connectPlayback();
+    void connectLibrary();
+    void createShortcuts();
+    void buildCommandTable();
     void applySkinToButtons();
-    void setTooltips();
     void composeBackground(int W, int H);
+    QWidget* controlFor(const CtrlRect& r) const;
+    void placeViewer();
+    void showButtons(const QList<int>& on, const QList<int>& released);
+    void release(int id);
+
+    // Command handlers.
     void askExit();
     void showSetup();
     void recoverIndex();
-    void showMessage(const QString& text);
+    void exportCommand(int id);
+    void notAvailable(int id);
     void openFolderDialog();
-    void afterOpen();
     void openFilesDialog();
+    void afterOpen();
     void toggleFilter(int id);
     void choosePanelPage(int id);
-    void showStatusText(const QString& text);
-    bool inSizeGrip(const QPoint& p) const;
-    QWidget* controlFor(const CtrlRect& r) const;
-
-    // Playback navigation.
-    void placeViewer();
-    void updatePosition();
-    void setButtonsOn(std::initializer_list<int> on, std::initializer_list<int> released);
-    // The buttons of a transport command; false (and the button released) while nothing plays.
-    bool beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released, bool pausedAfter);
-    void play();
-    void pause();
-    void fastForward();
-    void rewind();
-    void frameForward();
-    void frameBack();
-    void seekToSlider();
-    void mediaStopped();
     void changeRatio();
-    void applyVolume();
-    void togglePlayPause();
-    bool currentSeconds(std::int64_t& seconds);
+    void showMessage(const QString& text);
+    void showStatusText(const QString& text);
 
+    CVideoLibrary& library_;
     QString skinFolder_;
     QString picturePath_;
     QString version_;
@@ -207,38 +165,19 @@ private:
     std::vector<CSkinButton*> buttons_;
     std::map<int, CSkinButton*> byId_;
     std::map<QString, CSkinButton*> byKey_;
+    // Command id to its handler: the one place a command is routed.
+    std::map<int, std::function<void()>> commands_;
+
+    CPlaybackController* playback_ = nullptr;
+    CFramelessWindowBehaviour* frame_ = nullptr;
 
     QPixmap background_;
     QRegion shape_;
     QRect videoArea_;
-    QRect restoreRect_;
-    QString currentPath_;
-    int currentFileIndex_ = -1;
-    int startOffset_ = 0;
-    int playing_ = 0;
-    int resumePending_ = 0;
-    bool paused_ = false;
-    bool maximised_ = false;
-    bool fullScreen_ = false;
     bool ownSize_ = false;
     QRect nativeRect_;
-    QRect windowedRect_;  // the window before full screen
-    QSize windowedMinimum_;
-    std::int64_t fileStart_ = 0;
-    std::uint32_t rawLength_ = 0;
-    int displayMode_ = 0;
-    // Counts starts, so a media stop still queued from an earlier start is ignored.
-    std::shared_ptr<std::atomic<int>> playGeneration_;
 
-    bool dragging_ = false;
-    bool resizing_ = false;
-    QPoint pressPoint_;
-    QPoint resizeStart_;
-    QSize resizeStartSize_;
-
-    QTimer timer500_;
-    QTimer timer506_;
+    QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
-    bool exitConfirmed_ = false;
     bool templateReported_ = false;
 };

@@ -3,6 +3,7 @@
 #include "framegrabber.h"
 #include "language.h"
 #include "skin.h"
+#include "skinkeys.h"
 #include "videolibrary.h"
 
 #include <QDateTime>
@@ -59,7 +60,7 @@ int ceilDiv(int a, int b)
 CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
     : QWidget(parent), library_(library), grabber_(new CAsyncFrameGrabber(this))
 {
-    setObjectName(QStringLiteral("m_ThumbnailCtrl"));
+    setObjectName(QLatin1String(skinkey::m_ThumbnailCtrl));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (isJapaneseUi()) {
@@ -133,12 +134,17 @@ void CThumbnailCtrl::setPage(int page)
     refresh(-1, -1);
 }
 
+bool CThumbnailCtrl::isListed(int file) const
+{
+    return file >= 0 && file < library_.fileCount() && passes(file);
+}
+
 void CThumbnailCtrl::setFilterBit(int bit, bool on)
 {
     mask_ &= ~bit;
     if (on) mask_ |= bit;
     pressed_ = -1;
-    selected_ = -1;
+    if (!isListed(selected_)) selected_ = -1;
     refresh(-1, -1);
 }
 
@@ -423,10 +429,10 @@ void CThumbnailCtrl::drawPageBar(QPainter& p)
     const int top = pageBarTop();
     p.fillRect(QRect(0, top, kWidth, kBarHeight), QColor(24, 27, 33));
     auto button = [&](const char* base, int x, int code, int pressedCode) {
-        QString state = QStringLiteral("NM");
-        if (pressed_ == pressedCode) state = QStringLiteral("CK");
-        else if (hoverCode_ == code) state = QStringLiteral("RO");
-        const QPixmap pm = skin_ ? skin_->bitmap(QLatin1String(base) + state) : QPixmap();
+        const char* state = skinkey::kNM;
+        if (pressed_ == pressedCode) state = skinkey::kCK;
+        else if (hoverCode_ == code) state = skinkey::kRO;
+        const QPixmap pm = skin_ ? skin_->bitmap(QLatin1String(base) + QLatin1String(state)) : QPixmap();
         if (!pm.isNull()) {
             p.drawPixmap(x, top, pm);
         } else {
@@ -435,8 +441,8 @@ void CThumbnailCtrl::drawPageBar(QPainter& p)
             p.drawText(QRect(x, top, 30, 30), Qt::AlignCenter, code == 301 ? QStringLiteral("<") : QStringLiteral(">"));
         }
     };
-    button("m_pbmThumbPagePrev", 0, 301, 302);
-    button("m_pbmThumbPageNext", 244, 303, 304);
+    button(skinkey::m_pbmThumbPagePrev, 0, 301, 302);
+    button(skinkey::m_pbmThumbPageNext, 244, 303, 304);
     if (page_ == ListPage && pageCount() > 0) {
         // The track shows where the current page lies.
         const int count = pageCount();
@@ -468,7 +474,7 @@ void CThumbnailCtrl::drawList(QPainter& p)
 
 void CThumbnailCtrl::drawCalendar(QPainter& p)
 {
-    const QPixmap bg = skin_ ? skin_->bitmap(QStringLiteral("m_pbmThumbCalBg")) : QPixmap();
+    const QPixmap bg = skin_ ? skin_->bitmap(QLatin1String(skinkey::m_pbmThumbCalBg)) : QPixmap();
     if (!bg.isNull()) p.drawPixmap(QRect(0, 0, 274, 465), bg);
     const QDateTime now = local(calDate_);
     const QDate date = now.date();

@@ -47,8 +47,11 @@ public:
     void markSelection(int file);
     void clearSelection();
 
-    // bit 0x01 A, 0x02 E, 0x04 M, 0x08 T.
+    // bit 0x01 A, 0x02 E, 0x04 M, 0x08 T. The selection stays while its
+    // file is still listed.
     void setFilterBit(int bit, bool on);
+    // Whether the filter lets a file be listed.
+    bool isListed(int file) const;
     int filterMask() const { return mask_; }
     void setFilterMask(int mask);
 

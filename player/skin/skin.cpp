@@ -1,5 +1,7 @@
 #include "skin.h"
 
+#include "skinkeys.h"
+
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
@@ -9,27 +11,20 @@ namespace {
 
 QStringList bitmapNameList()
 {
+    using namespace skinkey;
     QStringList n = CSkin::backgroundNames();
-    n << QStringLiteral("m_pbmSliderVideoBgLeft") << QStringLiteral("m_pbmSliderVideoBgMid")
-      << QStringLiteral("m_pbmSliderAudioBg") << QStringLiteral("m_pbmThumbCalBg");
-    const QStringList four = {QStringLiteral("NM"), QStringLiteral("RO"), QStringLiteral("CK")};
-    for (const char* p : {"m_pbmThumbPagePrev", "m_pbmThumbPageNext"})
-        for (const char* s : {"NM", "RO", "CK", "OFF"}) n << QLatin1String(p) + QLatin1String(s);
-    for (const char* p :
-         {"m_pbmHelpExit", "m_pbmImageSave", "m_pbmImageCaption", "m_pbmImageCLeft", "m_pbmImageCRight",
-          "m_pbmImageR704x480", "m_pbmImageR352x240", "m_pbmImageR704x576", "m_pbmImageR352x288",
-          "m_pbmImageROriginal", "m_pbmAviSave", "m_pbmAviPrev", "m_pbmAviNext", "m_pbmAviFirst", "m_pbmAviLast",
-          "m_pbmBackupStart", "m_pbmBackupStop"})
-        for (const QString& s : four) n << QLatin1String(p) + s;
-    n << QStringLiteral("m_pbmPBG") << QStringLiteral("m_pbmPBG2");
-    for (const char* sec : {"01", "02", "03", "05", "10", "20", "30", "60"})
-        for (const char* s : {"NM", "RO", "CK", "ON"})
-            n << QStringLiteral("m_pbmPSec") + QLatin1String(sec) + QLatin1String(s);
-    for (const char* nav : {"PF", "PB", "FB", "FN", "PN", "PL", "PA"})
-        for (const char* s : {"ON", "CK", "RO", "NM"})
-            n << QStringLiteral("m_pbmPNav_") + QLatin1String(nav) + QLatin1String(s);
-    for (const char* nav : {"BACK", "PLAY"})
-        for (const char* s : {"CK", "RO", "NM"}) n << QStringLiteral("m_pbmPNav_") + QLatin1String(nav) + QLatin1String(s);
+    for (const char* key : {m_pbmSliderVideoBgLeft, m_pbmSliderVideoBgMid, m_pbmSliderAudioBg, m_pbmThumbCalBg,
+                            m_pbmPBG, m_pbmPBG2})
+        n << QLatin1String(key);
+    auto family = [&n](const QString& prefix, const auto& states) {
+        for (const char* state : states) n << prefix + QLatin1String(state);
+    };
+    for (const char* p : kPageButtonFamilies) family(QLatin1String(p), kPageButtonStates);
+    for (const char* p : kDialogButtonFamilies) family(QLatin1String(p), kDialogButtonStates);
+    for (const char* sec : kPreviewSeconds) family(QLatin1String(m_pbmPSec) + QLatin1String(sec), kPreviewSecondStates);
+    for (const char* nav : kPreviewNavButtons) family(QLatin1String(m_pbmPNav_) + QLatin1String(nav), kPreviewNavStates);
+    for (const char* nav : kPreviewWideButtons)
+        family(QLatin1String(m_pbmPNav_) + QLatin1String(nav), kPreviewWideStates);
     return n;
 }
 
@@ -40,9 +35,11 @@ struct CtrlType {
     const char* name;
 };
 constexpr CtrlType kCtrlTypes[] = {
-    {"EDIT", CtrlRect::PlayTime, "m_edtNavPlaytime"},   {"THUMB", CtrlRect::Thumbnail, "m_ThumbnailCtrl"},
-    {"SLD_AUDIO", CtrlRect::AudioSlider, "m_sldNavAudio"}, {"SLD_VIDEO", CtrlRect::VideoSlider, "m_sldPlaySlider"},
-    {"VIEWER", CtrlRect::Video, "m_Korvid"},
+    {skinkey::kCtrlEdit, CtrlRect::PlayTime, skinkey::m_edtNavPlaytime},
+    {skinkey::kCtrlThumb, CtrlRect::Thumbnail, skinkey::m_ThumbnailCtrl},
+    {skinkey::kCtrlAudioSlider, CtrlRect::AudioSlider, skinkey::m_sldNavAudio},
+    {skinkey::kCtrlVideoSlider, CtrlRect::VideoSlider, skinkey::m_sldPlaySlider},
+    {skinkey::kCtrlViewer, CtrlRect::Video, skinkey::m_Korvid},
 };
 
 // Larger pictures and windows than any screen are a broken skin, not a
@@ -54,10 +51,14 @@ bool sizeOk(int w, int h) { return w > 0 && h > 0 && w <= 4096 && h <= 4096; }
 
 const QStringList& CSkin::backgroundNames()
 {
-    static const QStringList names = {
-        QStringLiteral("m_pbmBG11"), QStringLiteral("m_pbmBG12"), QStringLiteral("m_pbmBG13"),
-        QStringLiteral("m_pbmBG21"), QStringLiteral("m_pbmBG22"), QStringLiteral("m_pbmBG23"),
-        QStringLiteral("m_pbmBG31"), QStringLiteral("m_pbmBG32"), QStringLiteral("m_pbmBG33")};
+    using namespace skinkey;
+    static const QStringList names = [] {
+        QStringList l;
+        for (const char* key : {m_pbmBG11, m_pbmBG12, m_pbmBG13, m_pbmBG21, m_pbmBG22, m_pbmBG23, m_pbmBG31,
+                                m_pbmBG32, m_pbmBG33})
+            l << QLatin1String(key);
+        return l;
+    }();
     return names;
 }
 
@@ -72,21 +73,19 @@ bool CSkin::isBitmapName(const QString& name)
 
 const QStringList& CSkin::buttonNames()
 {
-    static const QStringList names = {
-        QStringLiteral("m_btnMainBackup"),       QStringLiteral("m_btnMainHelp"),
-        QStringLiteral("m_btnMainSetup"),        QStringLiteral("m_btnMainMin"),
-        QStringLiteral("m_btnMainMax"),          QStringLiteral("m_btnMainExit"),
-        QStringLiteral("m_btnMainTabCalendar"),  QStringLiteral("m_btnMainTabList"),
-        QStringLiteral("m_btnMainTabInfo"),      QStringLiteral("m_btnNavFrameBack"),
-        QStringLiteral("m_btnNavRewind"),        QStringLiteral("m_btnNavPause"),
-        QStringLiteral("m_btnNavPlay"),          QStringLiteral("m_btnNavFF"),
-        QStringLiteral("m_btnNavFrameNext"),     QStringLiteral("m_btnMainChangeRatio"),
-        QStringLiteral("m_btnMainFileRecovery"), QStringLiteral("m_btnMainOpenFile"),
-        QStringLiteral("m_btnMainOpenDir"),      QStringLiteral("m_btnAVIExport_A"),
-        QStringLiteral("m_btnAVIExport_B"),      QStringLiteral("m_btnAVIExport"),
-        QStringLiteral("m_btnJPEGExport"),       QStringLiteral("m_btnNavPreview"),
-        QStringLiteral("m_btnFilterA"),          QStringLiteral("m_btnFilterM"),
-        QStringLiteral("m_btnFilterE"),          QStringLiteral("m_btnFilterT")};
+    using namespace skinkey;
+    static const QStringList names = [] {
+        QStringList l;
+        for (const char* key :
+             {m_btnMainBackup, m_btnMainHelp, m_btnMainSetup, m_btnMainMin, m_btnMainMax, m_btnMainExit,
+              m_btnMainTabCalendar, m_btnMainTabList, m_btnMainTabInfo, m_btnNavFrameBack, m_btnNavRewind,
+              m_btnNavPause, m_btnNavPlay, m_btnNavFF, m_btnNavFrameNext, m_btnMainChangeRatio,
+              m_btnMainFileRecovery, m_btnMainOpenFile, m_btnMainOpenDir, m_btnAVIExport_A, m_btnAVIExport_B,
+              m_btnAVIExport, m_btnJPEGExport, m_btnNavPreview, m_btnFilterA, m_btnFilterM, m_btnFilterE,
+              m_btnFilterT})
+            l << QLatin1String(key);
+        return l;
+    }();
     return names;
 }
 

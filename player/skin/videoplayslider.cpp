@@ -19,8 +19,12 @@ bool validClock(const QDateTime& t)
 }
 }  // namespace
 
-CVideoPlaySlider::CVideoPlaySlider(QWidget* parent)
-    : QSlider(Qt::Horizontal, parent), library_(&theVideoLibrary()), surface_(kSurfaceW, kSurfaceH)
+CVideoPlaySlider::CVideoPlaySlider(const CVideoLibrary& library, QWidget* parent) : CVideoPlaySlider(parent)
+{
+    library_ = &library;
+}
+
+CVideoPlaySlider::CVideoPlaySlider(QWidget* parent) : QSlider(Qt::Horizontal, parent), surface_(kSurfaceW, kSurfaceH)
 {
     markFont_ = QFont(QStringLiteral("Arial"));
     markFont_.setPointSizeF(6.5);
@@ -274,6 +278,8 @@ void CVideoPlaySlider::mousePressEvent(QMouseEvent* e)
     // window keeps running meanwhile, and a release flushes it first.
     pauseDelay_.start();
     tracking_ = true;
+    // A dialog that blocks the window takes the mouse without a release here.
+    if (QWidget* top = window(); top != this) top->installEventFilter(this);
 }
 
 void CVideoPlaySlider::mouseMoveEvent(QMouseEvent* e)
@@ -287,9 +293,48 @@ void CVideoPlaySlider::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton || !tracking_) return;
     if (pauseDelay_.isActive()) pauseNow();
+    clearTracking();
+    emit commandSent(kCommandId);
+}
+
+void CVideoPlaySlider::clearTracking()
+{
     tracking_ = false;
     if (timeLabel_) timeLabel_->hide();
-    emit commandSent(kCommandId);
+    if (QWidget* top = window(); top != this) top->removeEventFilter(this);
+}
+
+void CVideoPlaySlider::cancelDrag()
+{
+    if (!tracking_) return;
+    pauseDelay_.stop();
+    clearTracking();
+    if (isEnabled() && positionTimer_) positionTimer_->start();
+}
+
+void CVideoPlaySlider::changeEvent(QEvent* e)
+{
+    QSlider::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange && !isEnabled()) cancelDrag();
+}
+
+void CVideoPlaySlider::focusOutEvent(QFocusEvent* e)
+{
+    QSlider::focusOutEvent(e);
+    cancelDrag();
+}
+
+void CVideoPlaySlider::hideEvent(QHideEvent* e)
+{
+    QSlider::hideEvent(e);
+    cancelDrag();
+}
+
+bool CVideoPlaySlider::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window() && (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowDeactivate))
+        cancelDrag();
+    return QSlider::eventFilter(watched, event);
 }
 
 void CVideoPlaySlider::wheelEvent(QWheelEvent* e)

@@ -48,11 +48,13 @@ public:
         std::vector<Mark> events;
     };
 
+    // Without a catalogue the recording's facts come through setRecordingData only.
     explicit CVideoPlaySlider(QWidget* parent = nullptr);
+    explicit CVideoPlaySlider(const CVideoLibrary& library, QWidget* parent = nullptr);
 
     // Background: left picture once, the middle one repeated up to 1600 pixels.
     void setSkin(const QPixmap& left, const QPixmap& middle);
-    // The catalogue read by setRecording (the program's one by default).
+    // The catalogue read by setRecording.
     void setLibrary(const CVideoLibrary* library) { library_ = library; }
     // Takes name and start time from the file table, clips and events from
     // the catalogue's loaded file; -1 for none.
@@ -88,9 +90,12 @@ public:
     void setPauseHandler(std::function<void()> f) { pauseHandler_ = std::move(f); }
     void setPreviewModeQuery(std::function<bool()> f) { previewMode_ = std::move(f); }
 
+    // Tracking: the mouse button went down on the slider and is still held.
+    // It ends with the release, and also when the slider is disabled or
+    // hidden, loses the focus, or its window is blocked by a dialog.
     bool isTracking() const { return tracking_; }
     bool wasPressed() const { return pressedOnce_; }
-    void clearTracking() { tracking_ = false; }
+    void clearTracking();
     QString timeLabelText() const;
 
 signals:
@@ -104,16 +109,22 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void changeEvent(QEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
+    void hideEvent(QHideEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void redraw();
     void pauseNow();
+    // A drag that ends without a release: no seek; the position updates go on.
+    void cancelDrag();
     void showTimeLabel();
     double range() const { return double(maximum() - minimum()); }
     int usableWidth() const { return width() - 26; }
     void drawMark(QPainter& p, int pos, const QString& letter) const;
 
-    const CVideoLibrary* library_;
+    const CVideoLibrary* library_ = nullptr;
     int index_ = -1;
     QString name_;
     qint64 start_ = 0;

@@ -5,19 +5,21 @@
 #include "korvidappdlg.h"
 #include "playertest.h"
 #include "testrecordings.h"
+#include "videolibrary.h"
 
 #include <string>
 
 namespace playertest {
 
 struct DemoWindow {
-    DemoWindow() : written(qmr3::generateDemoFolder(dir.path(), error)), w(binDir(), QStringLiteral("1.0"), nullptr)
+    DemoWindow() : written(qmr3::generateDemoFolder(dir.path(), error)), w(library, binDir(), QStringLiteral("1.0"), nullptr)
     {
         w.show();
         if (written) w.openRecordings(QString::fromStdString(dir.path()));
     }
     testrec::TempDir dir;
     std::string error;
+    CVideoLibrary library;
     bool written;  // check before use: the folder could not be written otherwise
     CKorvidAppDlg w;
 };

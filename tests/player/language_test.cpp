@@ -26,7 +26,8 @@ TEST(Japanese, LocaleSelectsJapanese)
 TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips)
 {
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QStringLiteral("1.0.0.0"), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
     EXPECT_EQ(win.templatePicturePath(), QDir(binDir()).filePath(QStringLiteral("templates-jp.gif")));
     EXPECT_TRUE(win.skin().warnings().isEmpty());
     EXPECT_EQ(win.button(IDC_PLAY)->toolTip(), QStringLiteral("再生"));
@@ -42,7 +43,8 @@ TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips)
 TEST(Japanese, EveryButtonWithATooltipIsTranslated)
 {
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
     for (CSkinButton* b : win.buttonsInCreationOrder()) {
         const QString tip = b->toolTip();
         if (tip.isEmpty()) continue;
@@ -69,7 +71,8 @@ TEST(Japanese, SetupDialogTexts)
 TEST(Japanese, MessagesAreTranslated)
 {
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
     win.show();
     win.onCommand(IDC_EXPORT_A);
     QMessageBox* box = nullptr;
@@ -85,7 +88,8 @@ TEST(Japanese, MessagesAreTranslated)
 TEST(Japanese, IndexRecoveryAsksForAFolderInJapanese)
 {
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
     win.show();
     win.onCommand(IDC_FILE_RECOVERY);
     QMessageBox* box = nullptr;

@@ -4,6 +4,8 @@
 #include "setup.h"
 #include "skinbutton.h"
 #include "skinedit.h"
+#include "skinkeys.h"
+#include "thumbnailctrl.h"
 #include "tempdirs.h"
 #include "testrecordings.h"
 #include "videolibrary.h"
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +23,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -46,13 +50,27 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        win = std::make_unique<CKorvidAppDlg>(binDir(), QStringLiteral("1.0.0.0"), &setup);
+        win = std::make_unique<CKorvidAppDlg>(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
         win->show();
         ASSERT_TRUE(waitUntil([&] { return win->isVisible(); }));
     }
     void TearDown() override
     {
         if (win) closeMessageBoxes(win.get());
+    }
+    CSkinButton* buttonByKey(const char* key) const
+    {
+        for (CSkinButton* b : win->buttonsInCreationOrder())
+            if (b->objectName() == QLatin1String(key)) return b;
+        return nullptr;
+    }
+    void clickButton(const char* key)
+    {
+        CSkinButton* b = buttonByKey(key);
+        ASSERT_NE(b, nullptr) << key;
+        ASSERT_TRUE(b->isVisible()) << key;
+        playertest::press(b, b->rect().center());
+        playertest::release(b, b->rect().center());
     }
     QRect expected(const QString& name) const
     {
@@ -61,22 +79,74 @@ protected:
         return QRect();
     }
     CSetup setup;
+    CVideoLibrary library;
     std::unique_ptr<CKorvidAppDlg> win;
 };
 
 }  // namespace
 
-TEST_F(MainWindow, ButtonsInCreationOrderWithTheirCommandIds)
+// Every button, clicked with the mouse while nothing plays, leads to what
+// its command does (the transport buttons are clicked while playing, in the
+// playback tests).
+TEST_F(MainWindow, EveryButtonClickedReachesItsCommand)
 {
-    const auto buttons = win->buttonsInCreationOrder();
-    const std::vector<int> ids = {1060, 1067, 1058, 1017, 1056, 1016, 1064, 1065, 1066, 1007, 1006, 1003, 1002, 1005,
-                                  1008, 1071, 1025, 1001, 1000, 1019, 1020, 1021, 1022, 1057, 1073, 1074, 1075, 1076};
-    ASSERT_EQ(buttons.size(), ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        EXPECT_EQ(buttons[i]->id(), ids[i]);
-        EXPECT_EQ(buttons[i]->objectName(), QLatin1String(CKorvidAppDlg::buttonTable()[i].key));
-        EXPECT_TRUE(buttons[i]->isVisible()) << buttons[i]->objectName().toStdString();
+    using namespace skinkey;
+    auto says = [&](const char* key, const QString& text) {
+        SCOPED_TRACE(key);
+        clickButton(key);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+        EXPECT_EQ(box->text(), text);
+        box->done(QMessageBox::No);
+        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
+        EXPECT_TRUE(win->isVisible());
+    };
+    const QString notOpened = QStringLiteral("Video is not opened.");
+    const QString notHere = QStringLiteral("This function is not available in this version.");
+    says(m_btnMainExit, QStringLiteral("Do you want to exit?"));
+    says(m_btnMainFileRecovery, QStringLiteral("In order to restore index file,\nplease open the target folder first."));
+    says(m_btnMainChangeRatio, QStringLiteral("Available only while playing video"));
+    for (const char* key : {m_btnAVIExport_A, m_btnAVIExport_B, m_btnAVIExport, m_btnJPEGExport}) says(key, notOpened);
+    for (const char* key : {m_btnNavPreview, m_btnMainBackup, m_btnMainHelp}) says(key, notHere);
+
+    clickButton(m_btnMainSetup);
+    CSetupDialog* setupDlg = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (setupDlg = win->findChild<CSetupDialog*>()) && setupDlg->isVisible(); }));
+    setupDlg->reject();
+    ASSERT_TRUE(waitUntil([&] { return win->findChild<CSetupDialog*>() == nullptr; }));
+
+    for (const auto& [key, mode] : {std::pair{m_btnMainOpenDir, QFileDialog::Directory},
+                                    std::pair{m_btnMainOpenFile, QFileDialog::ExistingFiles}}) {
+        clickButton(key);
+        QFileDialog* dlg = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (dlg = win->findChild<QFileDialog*>()) != nullptr; })) << key;
+        EXPECT_EQ(dlg->fileMode(), mode) << key;
+        dlg->close();
+        ASSERT_TRUE(waitUntil([&] { return win->findChild<QFileDialog*>() == nullptr; }));
     }
+
+    CThumbnailCtrl* panel = win->thumbnailCtrl();
+    clickButton(m_btnMainTabCalendar);
+    EXPECT_EQ(panel->page(), CThumbnailCtrl::CalendarPage);
+    clickButton(m_btnMainTabInfo);
+    EXPECT_EQ(panel->page(), CThumbnailCtrl::InfoPage);
+    clickButton(m_btnMainTabList);
+    EXPECT_EQ(panel->page(), CThumbnailCtrl::ListPage);
+    const std::pair<const char*, int> filters[] = {
+        {m_btnFilterA, 0x01}, {m_btnFilterE, 0x02}, {m_btnFilterM, 0x04}, {m_btnFilterT, 0x08}};
+    for (const auto& [key, bit] : filters) {
+        clickButton(key);
+        EXPECT_EQ(panel->filterMask(), 15 & ~bit) << key;
+        clickButton(key);
+        EXPECT_EQ(panel->filterMask(), 15) << key;
+    }
+
+    clickButton(m_btnMainMax);
+    EXPECT_TRUE(win->isMaximisedState());
+    clickButton(m_btnMainMax);
+    EXPECT_FALSE(win->isMaximisedState());
+    clickButton(m_btnMainMin);
+    EXPECT_TRUE(waitUntil([&] { return win->isMinimized(); }));
 }
 
 TEST_F(MainWindow, ImageModesFollowTheStateKinds)
@@ -93,15 +163,33 @@ TEST_F(MainWindow, ImageModesFollowTheStateKinds)
     EXPECT_TRUE(win->button(IDC_TAB_INFO)->active());
 }
 
-TEST_F(MainWindow, EnglishTooltips)
+// Hovering a button shows its tooltip, in the window's language; the page
+// tabs have none.
+TEST_F(MainWindow, HoveredButtonsShowEnglishTooltips)
 {
+    using namespace skinkey;
     EXPECT_EQ(win->templatePicturePath(), QDir(binDir()).filePath(QStringLiteral("templates-en.gif")));
-    EXPECT_EQ(win->button(IDC_PLAY)->toolTip(), QStringLiteral("Play"));
-    EXPECT_EQ(win->button(IDC_OPEN_DIR)->toolTip(), QStringLiteral("Open Folder"));
-    EXPECT_EQ(win->button(IDC_BACKUP)->toolTip(), QStringLiteral("Backup Files"));
-    EXPECT_EQ(win->button(IDC_FILTER_E)->toolTip(), QStringLiteral("Filter E(Emergency)"));
-    EXPECT_EQ(win->button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("Maximize"));
-    EXPECT_TRUE(win->button(IDC_TAB_CALENDAR)->toolTip().isEmpty());
+    auto hover = [&](const char* key) {
+        CSkinButton* b = buttonByKey(key);
+        if (!b) return QStringLiteral("(no button)");
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
+        QCoreApplication::sendEvent(b, &help);
+        // A widget without a tooltip passes the event on unanswered.
+        return help.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const std::pair<const char*, const char*> tips[] = {
+        {m_btnNavPlay, "Play"},           {m_btnMainOpenDir, "Open Folder"},   {m_btnMainBackup, "Backup Files"},
+        {m_btnFilterE, "Filter E(Emergency)"}, {m_btnMainMax, "Maximize"},    {m_btnNavFrameBack, "Frame Back"},
+        {m_btnMainFileRecovery, "Recover Index File"}, {m_btnJPEGExport, "Export Still Image"}};
+    for (const auto& [key, text] : tips) EXPECT_EQ(hover(key), QLatin1String(text)) << key;
+    EXPECT_TRUE(hover(m_btnMainTabCalendar).isEmpty());
+    // Every other button but the tabs has one too.
+    for (CSkinButton* b : win->buttonsInCreationOrder()) {
+        const bool tab = b->objectName().startsWith(QLatin1String("m_btnMainTab"));
+        EXPECT_NE(hover(b->objectName().toLatin1().constData()).isEmpty(), !tab) << b->objectName().toStdString();
+    }
+    QToolTip::hideText();
 }
 
 TEST_F(MainWindow, StartsAtTheDesignSizeWhichIsTheMinimum)
@@ -311,10 +399,9 @@ TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
     EXPECT_EQ(box->text(), QStringLiteral("Available only while playing video"));
 }
 
-TEST_F(MainWindow, TransportAndLaterCommandsDoNothingWhileIdle)
+TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle)
 {
-    for (int id : {IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK,
-                   IDC_FRAME_NEXT, IDC_PREVIEW, IDC_BACKUP, IDC_HELP}) {
+    for (int id : {IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK, IDC_FRAME_NEXT}) {
         win->onCommand(id);
         EXPECT_TRUE(win->button(id)->active()) << id;
     }
@@ -322,6 +409,34 @@ TEST_F(MainWindow, TransportAndLaterCommandsDoNothingWhileIdle)
     EXPECT_EQ(openMessageBox(win.get()), nullptr);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(win->displayMode(), 0);
+    EXPECT_FALSE(win->isPlaying());
+}
+
+TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp)
+{
+    // Help also answers F1.
+    for (int id : {IDC_PREVIEW, IDC_BACKUP, IDC_HELP, IDC_PREVIEW_CHOSEN}) {
+        win->onCommand(id);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
+        EXPECT_EQ(box->text(), QStringLiteral("This function is not available in this version.")) << id;
+        box->done(QMessageBox::Ok);
+        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
+        if (CSkinButton* b = win->button(id)) {
+            EXPECT_TRUE(b->active()) << id;
+        }
+    }
+    EXPECT_EQ(win->displayMode(), 0);
+}
+
+TEST_F(MainWindow, TheSetupsEventSwitchReachesTheCatalogue)
+{
+    CSetup off;
+    off.readEventData = 0;
+    CVideoLibrary other;
+    CKorvidAppDlg w(other, binDir(), QString(), &off);
+    EXPECT_FALSE(other.readEventData());
+    EXPECT_TRUE(library.readEventData());
 }
 
 TEST_F(MainWindow, SetupButtonOpensTheSettingsDialog)
@@ -348,7 +463,8 @@ TEST(MainWindowSkin, WithoutTemplatesIniTheWindowSaysSoAndStillRuns)
 {
     QTemporaryDir empty;
     CSetup setup;
-    CKorvidAppDlg win(empty.path(), QStringLiteral("1.0.0.0"), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, empty.path(), QStringLiteral("1.0.0.0"), &setup);
     EXPECT_FALSE(win.skinLoaded());
     win.show();
     QMessageBox* box = nullptr;
@@ -373,7 +489,8 @@ TEST(MainWindowSkin, BrokenLinesAndAMissingPictureDoNotStopTheWindow)
               "BITMAP\tm_pbmBG11\t0\t0\t99999999\t5\n");
     ini.close();
     CSetup setup;
-    CKorvidAppDlg win(dir.path(), QString(), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, dir.path(), QString(), &setup);
     ASSERT_TRUE(win.skinLoaded());
     EXPECT_GE(win.skin().warnings().size(), 2);
     win.show();
@@ -403,7 +520,8 @@ TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem)
     }
     {
         CSetup setup;
-        CKorvidAppDlg win(binDir(), QString(), &setup);
+        CVideoLibrary library;
+        CKorvidAppDlg win(library, binDir(), QString(), &setup);
         win.show();
     }
     EXPECT_FALSE(QFile::exists(thumbs + QStringLiteral("110x72-a.bmp")));
@@ -416,9 +534,11 @@ TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem)
 TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer)
 {
     CSetup setup;
-    CKorvidAppDlg none(binDir(), QString(), &setup);
+    CVideoLibrary noneLibrary;
+    CKorvidAppDlg none(noneLibrary, binDir(), QString(), &setup);
     EXPECT_FALSE(none.openTimerPending());
-    CKorvidAppDlg withPath(binDir(), QString(), &setup, QStringLiteral("/data/r.qmr3"));
+    CVideoLibrary withPathLibrary;
+    CKorvidAppDlg withPath(withPathLibrary, binDir(), QString(), &setup, QStringLiteral("/data/r.qmr3"));
     EXPECT_TRUE(withPath.openTimerPending());
     EXPECT_EQ(withPath.currentPath(), QStringLiteral("/data/r.qmr3"));
     EXPECT_TRUE(waitUntil([&] { return !withPath.openTimerPending(); }, 3000));
@@ -426,10 +546,9 @@ TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer)
 
 TEST(MainWindowIndexRecovery, AsksForAFolderFirst)
 {
-    testrec::TempDir empty;
-    theVideoLibrary().scan(empty.path());
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup);
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
     win.show();
     win.onCommand(IDC_FILE_RECOVERY);
     QMessageBox* box = nullptr;
@@ -445,16 +564,55 @@ TEST(MainWindowIndexRecovery, WritesTheIndexOfTheOpenedFolder)
     TempDir dir;
     writeRecording(dir.file("a.qmr3"), steadyFrames(at(2010, 3, 15, 8, 0, 0), 5));
     writeRecording(dir.file("b.qmr3"), steadyFrames(at(2010, 3, 15, 9, 0, 0), 5));
-    ASSERT_EQ(theVideoLibrary().scan(dir.path()), 2);
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup, QString::fromStdString(dir.path()));
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
     win.show();
+    win.openRecordings(QString::fromStdString(dir.path()));
+    ASSERT_EQ(library.fileCount(), 2);
     win.onCommand(IDC_FILE_RECOVERY);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
     EXPECT_EQ(box->text(), QStringLiteral("Index Recovery Completed (2 files)"));
     EXPECT_EQ(QFileInfo(QString::fromStdString(dir.file("filelist.lst"))).size(), 112);
     box->done(0);
-    TempDir empty;
-    theVideoLibrary().scan(empty.path());
+}
+
+// A file that fails to open clears the path playback would use; the index
+// still goes into the opened folder, never into the working folder.
+TEST(MainWindowIndexRecovery, AfterAFailedOpenTheIndexStillGoesToTheOpenedFolder)
+{
+    using namespace testrec;
+    TempDir dir;
+    TempDir elsewhere;
+    writeRecording(dir.file("a.qmr3"), steadyFrames(at(2010, 3, 15, 8, 0, 0), 5));
+    writeRecording(dir.file("b.qmr3"), steadyFrames(at(2010, 3, 15, 9, 0, 0), 5));
+    struct BackHome {
+        QString folder = QDir::currentPath();
+        ~BackHome() { QDir::setCurrent(folder); }
+    } backHome;
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(elsewhere.path())));
+    CSetup setup;
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
+    win.show();
+    win.openRecordings(QString::fromStdString(dir.path()));
+    ASSERT_EQ(library.fileCount(), 2);
+    // Gone since the scan: "corrupted", and nothing plays.
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(dir.file("a.qmr3"))));
+    const int a = library.fileName(0) == "a.qmr3" ? 0 : 1;
+    win.playChosenFile(a);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    ASSERT_EQ(box->text(), QStringLiteral("The QMR3 file is corrupted!"));
+    ASSERT_TRUE(win.currentPath().isEmpty());
+    box->done(0);
+    ASSERT_TRUE(waitUntil([&] { return openMessageBox(&win) == nullptr; }));
+
+    win.onCommand(IDC_FILE_RECOVERY);
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Index Recovery Completed"))) << box->text().toStdString();
+    box->done(0);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dir.file("filelist.lst"))));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(elsewhere.file("filelist.lst"))));
 }

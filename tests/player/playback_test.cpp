@@ -14,6 +14,7 @@
 #include "videolibrary.h"
 #include "videoplayslider.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -61,7 +62,7 @@ class Playback : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        win = std::make_unique<CKorvidAppDlg>(binDir(), QStringLiteral("1.0.0.0"), &setup);
+        win = std::make_unique<CKorvidAppDlg>(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
         watch(win.get());
         win->show();
         ASSERT_TRUE(waitUntil([&] { return win->isVisible(); }));
@@ -88,7 +89,7 @@ protected:
     void openFolder() { win->openRecordings(QString::fromStdString(dir.path())); }
     int indexOf(const std::string& name) const
     {
-        const CVideoLibrary& lib = theVideoLibrary();
+        const CVideoLibrary& lib = library;
         for (int i = 0; i < lib.fileCount(); ++i)
             if (lib.fileName(i) == name) return i;
         return -1;
@@ -135,6 +136,7 @@ protected:
 
     testrec::TempDir dir;
     CSetup setup;
+    CVideoLibrary library;
     std::unique_ptr<CKorvidAppDlg> win;
     mutable std::mutex m_;
     std::vector<long> frames_;
@@ -163,7 +165,7 @@ TEST_F(Playback, ChoosingTheTopRowPlaysTheNewestToTheEndThenIdle)
     ASSERT_FALSE(write("newer.qmr3", clip(4, 30)).empty());
     openFolder();
     CThumbnailCtrl* panel = win->thumbnailCtrl();
-    ASSERT_EQ(theVideoLibrary().fileCount(), 2);
+    ASSERT_EQ(library.fileCount(), 2);
 
     // A click on the first row of the list.
     const QPoint row(CThumbnailCtrl::kWidth / 2, CThumbnailCtrl::kRowHeight / 2);
@@ -177,7 +179,7 @@ TEST_F(Playback, ChoosingTheTopRowPlaysTheNewestToTheEndThenIdle)
     EXPECT_EQ(win->viewer()->geometry(), win->videoArea());
     EXPECT_TRUE(on(IDC_PLAY));
     EXPECT_TRUE(win->playSlider()->isEnabled());
-    EXPECT_EQ(win->playSlider()->maximum(), theVideoLibrary().length(indexOf("newer.qmr3")));
+    EXPECT_EQ(win->playSlider()->maximum(), library.length(indexOf("newer.qmr3")));
 
     // Slider and time field follow the picture.
     ASSERT_TRUE(waitUntil([&] { return win->playSlider()->value() >= 2; }, 10000));
@@ -352,7 +354,7 @@ TEST_F(Playback, DamagedFilesDoNothingAndAVanishedOneIsCorrupted)
     openFolder();
     const int damaged = indexOf("cut.qmr3");
     ASSERT_GE(damaged, 0);
-    ASSERT_TRUE(theVideoLibrary().damaged(damaged));
+    ASSERT_TRUE(library.damaged(damaged));
     win->playChosenFile(damaged);
     EXPECT_FALSE(win->isPlaying());
     EXPECT_EQ(openMessageBox(win.get()), nullptr);
@@ -371,9 +373,9 @@ TEST_F(Playback, WithoutEventDataAFileStillPlays)
 {
     ASSERT_FALSE(write("plain.qmr3", clip(3, 0)).empty());
     openFolder();
-    theVideoLibrary().setReadEventData(false);
+    library.setReadEventData(false);
     win->playChosenFile(0);
-    theVideoLibrary().setReadEventData(true);
+    library.setReadEventData(true);
     EXPECT_TRUE(win->isPlaying());
     EXPECT_EQ(openMessageBox(win.get()), nullptr);
     ASSERT_TRUE(waitUntil([&] { return last() >= 0; }, 10000));
@@ -504,7 +506,8 @@ TEST(PlaybackCommandLine, AQuotedPathIsOpenedWithoutItsQuotes)
     const std::string path = dir.file("cmd.qmr3");
     ASSERT_TRUE(qmr3::generateRecording(path, clip(3, 0)).ok);
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup, QStringLiteral("\"%1\"").arg(QString::fromStdString(path)));
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup, QStringLiteral("\"%1\"").arg(QString::fromStdString(path)));
     win.show();
     ASSERT_TRUE(waitUntil([&] { return win.isPlaying(); }, 5000));
     EXPECT_EQ(win.currentPath(), QString::fromStdString(path));
@@ -520,7 +523,8 @@ TEST(PlaybackCommandLine, AnUnreadableRecordingSaysSo)
     // Cut inside the file header.
     ASSERT_TRUE(QFile::resize(QString::fromStdString(path), 100));
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup, QString::fromStdString(path));
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup, QString::fromStdString(path));
     win.show();
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }, 5000));
@@ -533,7 +537,8 @@ TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo)
 {
     testrec::TempDir dir;
     CSetup setup;
-    CKorvidAppDlg win(binDir(), QString(), &setup, QString::fromStdString(dir.path()));
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup, QString::fromStdString(dir.path()));
     win.show();
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }, 5000));
@@ -568,4 +573,176 @@ TEST_F(Playback, RapidCommandsAndSwitchingFilesStayConsistent)
     EXPECT_TRUE(win->currentPath().endsWith(QStringLiteral("a.qmr3")));
     win->stopPlayback();
     EXPECT_FALSE(win->viewer()->HasPipeline());
+}
+
+// Winding back onto the start: the source answers with a stand-in date while
+// it has no picture time; the field shows only times the recording holds.
+TEST_F(Playback, RewindOntoTheStartShowsOnlyTimesOfTheRecording)
+{
+    ASSERT_FALSE(write("rewind.qmr3", clip(30, 0)).empty());
+    openFolder();
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return win->playSlider()->value() >= 12; }, 20000));
+    QStringList shown;
+    QObject::connect(win->playTimeField(), &QLineEdit::textChanged, win.get(), [&](const QString& t) { shown << t; });
+    win->onCommand(IDC_REWIND);  // 2x
+    win->onCommand(IDC_REWIND);  // 4x
+    ASSERT_EQ(win->viewer()->GetSkipRate(), 4);
+    ASSERT_TRUE(waitUntil([&] { return !win->isPlaying(); }, 20000));
+    int times = 0;
+    for (const QString& t : shown) {
+        if (t.isEmpty()) continue;
+        ++times;
+        const QDateTime when = QDateTime::fromString(t, QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        EXPECT_TRUE(when >= QDateTime(QDate(2026, 12, 1), QTime(9, 0, 0)) &&
+                    when <= QDateTime(QDate(2026, 12, 1), QTime(9, 0, 30)))
+            << t.toStdString();
+    }
+    EXPECT_GT(times, 0) << "the field followed the winding" << shown.join(QLatin1Char('|')).toStdString();
+}
+
+// A drag cut short by the end of the recording leaves the slider free: the
+// thumb follows the next playback.
+TEST_F(Playback, ADragCutShortByTheEndDoesNotFreezeTheNextPlayback)
+{
+    ASSERT_FALSE(write("drag.qmr3", clip(10, 0)).empty());
+    openFolder();
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return last() >= 5; }, 10000));
+    CVideoPlaySlider* slider = win->playSlider();
+    playertest::press(slider, QPoint(slider->width() / 2, 15));
+    ASSERT_TRUE(slider->isTracking());
+    emit win->viewer()->OnMediaStop();
+    ASSERT_TRUE(waitUntil([&] { return !win->isPlaying(); }, 5000));
+    EXPECT_FALSE(slider->isTracking());
+
+    win->playChosenFile(0);
+    ASSERT_TRUE(win->isPlaying());
+    EXPECT_TRUE(waitUntil([&] { return slider->value() >= 2; }, 10000)) << slider->value();
+}
+
+// The same when a message box takes the mouse in the middle of a drag.
+TEST_F(Playback, ADragInterruptedByAMessageDoesNotFreezeTheNextPlayback)
+{
+    ASSERT_FALSE(write("box.qmr3", clip(10, 0)).empty());
+    openFolder();
+    win->activateWindow();
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return last() >= 5; }, 10000));
+    CVideoPlaySlider* slider = win->playSlider();
+    playertest::press(slider, QPoint(slider->width() / 2, 15));
+    ASSERT_TRUE(slider->isTracking());
+    win->onCommand(IDC_BACKUP);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    EXPECT_TRUE(waitUntil([&] { return !slider->isTracking(); }, 3000));
+    box->done(QMessageBox::Ok);
+
+    win->playChosenFile(0);
+    ASSERT_TRUE(win->isPlaying());
+    EXPECT_TRUE(waitUntil([&] { return slider->value() >= 2; }, 10000)) << slider->value();
+}
+
+namespace {
+qmr3::GenOptions motionOnly(int seconds, int minute)
+{
+    qmr3::GenOptions o = clip(seconds, minute);
+    o.events.clear();
+    o.summary = 0x04;
+    return o;
+}
+}  // namespace
+
+TEST_F(Playback, AFilterThatStillListsThePlayingRecordingKeepsPlayingIt)
+{
+    ASSERT_FALSE(write("alarm.qmr3", clip(30, 0)).empty());
+    ASSERT_FALSE(write("motion.qmr3", motionOnly(30, 30)).empty());
+    openFolder();
+    const int alarm = indexOf("alarm.qmr3");
+    win->playChosenFile(alarm);
+    ASSERT_TRUE(waitUntil([&] { return win->playSlider()->value() >= 2; }, 15000));
+
+    win->onCommand(IDC_FILTER_M);  // motion off: the alarm recording is still listed
+    EXPECT_TRUE(win->isPlaying());
+    EXPECT_EQ(win->thumbnailCtrl()->selectedFile(), alarm);
+    // Suspend and resume come back to the same recording.
+    ASSERT_TRUE(win->suspendPlayback());
+    win->resumePlayback(true);
+    ASSERT_TRUE(win->isPlaying());
+    EXPECT_TRUE(win->currentPath().endsWith(QStringLiteral("alarm.qmr3")));
+    EXPECT_EQ(win->thumbnailCtrl()->selectedFile(), alarm);
+    const std::size_t mark = presented();
+    EXPECT_TRUE(waitUntil([&] { return presented() > mark + 3; }, 10000));
+}
+
+TEST_F(Playback, AFilterThatHidesThePlayingRecordingStopsIt)
+{
+    ASSERT_FALSE(write("alarm.qmr3", clip(30, 0)).empty());
+    ASSERT_FALSE(write("motion.qmr3", motionOnly(30, 30)).empty());
+    openFolder();
+    win->playChosenFile(indexOf("alarm.qmr3"));
+    ASSERT_TRUE(win->isPlaying());
+
+    win->onCommand(IDC_FILTER_A);
+    EXPECT_FALSE(win->isPlaying());
+    EXPECT_EQ(win->displayMode(), 0);
+    EXPECT_EQ(win->thumbnailCtrl()->selectedFile(), -1);
+    EXPECT_FALSE(win->suspendPlayback()) << "nothing left to suspend";
+    EXPECT_FALSE(win->viewer()->HasPipeline());
+}
+
+TEST_F(Playback, PageTabsKeepThePlayingRecordingChosen)
+{
+    ASSERT_FALSE(write("tabs.qmr3", clip(30, 0)).empty());
+    openFolder();
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return win->playSlider()->value() >= 2; }, 15000));
+    for (int tab : {IDC_TAB_CALENDAR, IDC_TAB_INFO, IDC_TAB_LIST}) {
+        win->onCommand(tab);
+        EXPECT_TRUE(win->isPlaying()) << tab;
+        EXPECT_EQ(win->thumbnailCtrl()->selectedFile(), 0) << tab;
+    }
+    ASSERT_TRUE(win->suspendPlayback());
+    const int at = win->startOffset();
+    const std::size_t mark = presented();
+    win->resumePlayback(false);
+    ASSERT_TRUE(win->isPlaying());
+    ASSERT_TRUE(waitUntil([&] { return !distinct(framesFrom(mark)).empty(); }, 10000));
+    EXPECT_GE(distinct(framesFrom(mark)).front(), at * 10L);
+}
+
+// The transport buttons, clicked with the mouse, drive the recording.
+TEST_F(Playback, TransportButtonsClickedWithTheMouse)
+{
+    ASSERT_FALSE(write("click.qmr3", clip(30, 0)).empty());
+    openFolder();
+    win->playChosenFile(0);
+    ASSERT_TRUE(waitUntil([&] { return last() >= 20; }, 15000));
+    auto click = [&](int id) {
+        CSkinButton* b = win->button(id);
+        playertest::press(b, b->rect().center());
+        playertest::release(b, b->rect().center());
+    };
+    click(IDC_PAUSE);
+    EXPECT_TRUE(win->isPaused());
+    ASSERT_TRUE(waitQuiet());
+    const long held = last();
+    click(IDC_FRAME_NEXT);
+    ASSERT_TRUE(waitUntil([&] { return last() == held + 1; }, 10000)) << last();
+    click(IDC_PLAY);
+    EXPECT_FALSE(win->isPaused());
+    ASSERT_TRUE(waitUntil([&] { return last() > held + 3; }, 10000));
+    click(IDC_FF);
+    EXPECT_EQ(win->viewer()->GetSkipRate(), 2);
+    EXPECT_TRUE(on(IDC_FF));
+    click(IDC_REWIND);
+    EXPECT_TRUE(on(IDC_REWIND));
+    const std::size_t mark = presented();
+    const long from = last();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto after = distinct(framesFrom(mark));
+        return !after.empty() && after.back() < from - 5;
+    }, 20000)) << from;
+    click(IDC_FRAME_BACK);
+    EXPECT_TRUE(win->isPaused());
 }

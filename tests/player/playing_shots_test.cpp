@@ -24,7 +24,7 @@ TEST(PlayingWindow, ListAndCalendarWhilePlaying)
     ASSERT_TRUE(demo.written) << demo.error;
     CKorvidAppDlg& w = demo.w;
     CThumbnailCtrl* p = w.thumbnailCtrl();
-    const CVideoLibrary& lib = theVideoLibrary();
+    const CVideoLibrary& lib = w.library();
     ASSERT_FALSE(p->shownFiles().empty());
 
     // The newest listed recording, chosen with a click on its row.

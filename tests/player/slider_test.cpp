@@ -5,6 +5,7 @@
 #include "xsliderctrl.h"
 
 #include <QDateTime>
+#include <QMessageBox>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -260,4 +261,46 @@ TEST(VolumeSlider, DrawsItsBackgroundAndAFlatThumb)
     EXPECT_EQ(shot.pixelColor(away, 2), QColor(1, 2, 3));
     s.setValue(10);
     EXPECT_GT(s.thumbRect().center().x(), thumb.center().x());
+}
+
+// A drag ends without a release when the slider is disabled or hidden, or a
+// dialog blocks its window; the late release then seeks nowhere.
+TEST(PlaySliderDrag, TrackingEndsWhenTheSliderIsDisabledHiddenOrBlocked)
+{
+    QWidget top;
+    top.resize(640, 100);
+    auto* s = new CVideoPlaySlider(&top);
+    s->setGeometry(10, 10, 600, 30);
+    s->setRange(0, 240);
+    s->setEnabled(true);
+    top.show();
+    QSignalSpy commands(s, &CVideoPlaySlider::commandSent);
+
+    press(s, {300, 15});
+    ASSERT_TRUE(s->isTracking());
+    s->setEnabled(false);
+    EXPECT_FALSE(s->isTracking());
+    release(s, {300, 15});
+    s->setEnabled(true);
+
+    press(s, {300, 15});
+    ASSERT_TRUE(s->isTracking());
+    s->hide();
+    EXPECT_FALSE(s->isTracking());
+    s->show();
+
+    press(s, {300, 15});
+    ASSERT_TRUE(s->isTracking());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Korvid"), QStringLiteral("x"), QMessageBox::Ok, &top);
+    box.open();
+    EXPECT_TRUE(playertest::waitUntil([&] { return !s->isTracking(); }, 3000));
+    box.done(QMessageBox::Ok);
+    release(s, {300, 15});
+    EXPECT_EQ(commands.count(), 0);
+
+    // A drag that is not cut short still ends in a seek.
+    press(s, {300, 15});
+    release(s, {300, 15});
+    EXPECT_FALSE(s->isTracking());
+    EXPECT_EQ(commands.count(), 1);
 }

@@ -301,7 +301,8 @@ TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
         std::snprintf(name, sizeof name, "20261201_%02d0000.qmr3", o.hour);
         ASSERT_TRUE(qmr3::generateRecording(dir.file(name), o).ok);
     }
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
+    CVideoLibrary library;
+    CKorvidAppDlg w(library, playertest::binDir(), QStringLiteral("1.0"), nullptr);
     w.show();
     CThumbnailCtrl* p = w.thumbnailCtrl();
     ASSERT_TRUE(p);
@@ -314,7 +315,7 @@ TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
     // The catalogue's progress and the pictures' progress go to the play-time field.
     EXPECT_TRUE(texts.contains("Read Video List...")) << texts.join('|').toStdString();
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString& t) { return t.startsWith("Preparing Pictures"); }));
-    const CVideoLibrary& lib = theVideoLibrary();
+    const CVideoLibrary& lib = w.library();
     EXPECT_EQ(lib.fileName(p->shownFiles()[0]), "20261201_100000.qmr3");
     ASSERT_TRUE(playertest::waitUntil(
         [&] {
@@ -364,7 +365,8 @@ TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
 TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
 {
     Catalogue c(kFour);
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
+    CVideoLibrary library;
+    CKorvidAppDlg w(library, playertest::binDir(), QStringLiteral("1.0"), nullptr);
     w.show();
     const std::string stale = qmr3::thumbnailDir() + "110x72-old.bmp";
     testrec::writeBytes(stale, {1, 2, 3});
@@ -389,7 +391,7 @@ TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
     EXPECT_EQ(dlg->nameFilters(), QStringList{"QMR3 Files (*.qmr3)"});
     emit dlg->filesSelected({QString::fromStdString(c.dir.file("a.qmr3")), QString::fromStdString(c.dir.file("m.qmr3"))});
     dlg->close();
-    EXPECT_EQ(theVideoLibrary().fileCount(), 2);
+    EXPECT_EQ(w.library().fileCount(), 2);
     EXPECT_EQ(w.thumbnailCtrl()->shownFiles().size(), 2u);
     EXPECT_EQ(w.thumbnailCtrl()->filterMask(), 15);
 }
@@ -402,7 +404,7 @@ TEST(PanelInWindow, DemoFolderPages)
     ASSERT_TRUE(demo.written) << demo.error;
     CKorvidAppDlg& w = demo.w;
     CThumbnailCtrl* p = w.thumbnailCtrl();
-    const CVideoLibrary& lib = theVideoLibrary();
+    const CVideoLibrary& lib = w.library();
     ASSERT_EQ(lib.fileCount(), 13);
     // Every listed recording that is not damaged gets its picture.
     const int rows = p->rows();
@@ -456,7 +458,8 @@ TEST(PanelInWindow, MissingFfmpegIsSaidOnce)
         o.timeEvent = true;
         ASSERT_TRUE(qmr3::generateRecording(dir.file("r" + std::to_string(k) + ".qmr3"), o).ok);
     }
-    CKorvidAppDlg w(playertest::binDir(), QStringLiteral("1.0"), nullptr);
+    CVideoLibrary library;
+    CKorvidAppDlg w(library, playertest::binDir(), QStringLiteral("1.0"), nullptr);
     w.show();
     CThumbnailCtrl* p = w.thumbnailCtrl();
     p->grabber()->grabber().setFfmpegPath("");

@@ -6,6 +6,7 @@
 // The two template pictures share one layout; only their texts differ, so one
 // templates.ini serves both.
 #include "gifwriter.h"
+#include "skinkeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -466,7 +467,7 @@ void drawBottomStrip(QPainter& p, const QRect& r)
 void addBackground(Builder& b)
 {
     // Corners: top-left carries the name of the program.
-    b.bitmap("m_pbmBG11", kCornerW, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG11, kCornerW, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(r.x(), r.y(), r.width() + 20, r.height() + 20), 7, 7);
@@ -500,11 +501,11 @@ void addBackground(Builder& b)
         p.setPen(QColor(232, 236, 242));
         p.drawText(QRectF(r.x() + 52, r.y(), 160, r.height()), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("KORVID"));
     });
-    b.bitmap("m_pbmBG12", kEdge, 16, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG12, kEdge, 16, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         p.fillRect(QRect(r.x(), r.y(), 1, r.height()), kBorder);
     });
-    b.bitmap("m_pbmBG13", kCornerW, kBottomH, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG13, kCornerW, kBottomH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(r.x(), r.y() - 20, r.width() + 20, r.height() + 20), 7, 7);
@@ -521,10 +522,10 @@ void addBackground(Builder& b)
         p.drawPath(outline);
         p.restore();
     });
-    b.bitmap("m_pbmBG21", 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) { drawTopStrip(p, r); });
+    b.bitmap(skinkey::m_pbmBG21, 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) { drawTopStrip(p, r); });
     // Centre picture: shown in the video area while nothing plays; the
     // version text is written at (135, 63).
-    b.bitmap("m_pbmBG22", 440, 110, [](QPainter& p, const QRect& r, const Lang& lang) {
+    b.bitmap(skinkey::m_pbmBG22, 440, 110, [](QPainter& p, const QRect& r, const Lang& lang) {
         p.fillRect(r, kFill);
         const QRectF mark(r.x() + 60, r.y() + 26, 60, 60);
         QPainterPath m;
@@ -546,8 +547,8 @@ void addBackground(Builder& b)
         p.drawText(QRectF(r.x() + 135, r.y() + 80, 300, 18), Qt::AlignLeft | Qt::AlignVCenter,
                    lang.t("Open a folder or a recording to begin", "フォルダまたは録画ファイルを開いてください"));
     });
-    b.bitmap("m_pbmBG23", 16, kBottomH, [](QPainter& p, const QRect& r, const Lang&) { drawBottomStrip(p, r); });
-    b.bitmap("m_pbmBG31", 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG23, 16, kBottomH, [](QPainter& p, const QRect& r, const Lang&) { drawBottomStrip(p, r); });
+    b.bitmap(skinkey::m_pbmBG31, 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(r.x() - 20, r.y(), r.width() + 20, r.height() + 20), 7, 7);
@@ -564,11 +565,11 @@ void addBackground(Builder& b)
         p.drawPath(outline);
         p.restore();
     });
-    b.bitmap("m_pbmBG32", kEdge, 16, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG32, kEdge, 16, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         p.fillRect(QRect(r.right(), r.y(), 1, r.height()), kBorder);
     });
-    b.bitmap("m_pbmBG33", 24, kBottomH, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmBG33, 24, kBottomH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(r.x() - 20, r.y() - 20, r.width() + 20, r.height() + 20), 7, 7);
@@ -599,52 +600,56 @@ void addMainButtons(Builder& b)
     const QColor bottom = kBottomBar;
     auto topBg = QColor(top);
     // System group, right end of the title bar.
-    b.button("m_btnMainBackup", "3BTN", "r", 36, 32, "-292", "8", topBg, icon(Icon::Backup));
-    b.button("m_btnMainHelp", "3BTN", "r", 36, 32, "-214", "8", topBg, icon(Icon::Help));
-    b.button("m_btnMainSetup", "3BTN", "r", 36, 32, "-254", "8", topBg, icon(Icon::Setup));
-    b.button("m_btnMainMin", "3BTN", "r", 36, 32, "-150", "8", topBg, icon(Icon::Minimise));
-    b.button("m_btnMainMax", "4BTN", "r", 36, 32, "-112", "8", topBg, icon(Icon::Maximise));
-    b.button("m_btnMainExit", "3BTN", "r", 36, 32, "-74", "8", topBg, icon(Icon::Exit), true);
+    b.button(skinkey::m_btnMainBackup, "3BTN", "r", 36, 32, "-292", "8", topBg, icon(Icon::Backup));
+    b.button(skinkey::m_btnMainHelp, "3BTN", "r", 36, 32, "-214", "8", topBg, icon(Icon::Help));
+    b.button(skinkey::m_btnMainSetup, "3BTN", "r", 36, 32, "-254", "8", topBg, icon(Icon::Setup));
+    b.button(skinkey::m_btnMainMin, "3BTN", "r", 36, 32, "-150", "8", topBg, icon(Icon::Minimise));
+    b.button(skinkey::m_btnMainMax, "4BTN", "r", 36, 32, "-112", "8", topBg, icon(Icon::Maximise));
+    b.button(skinkey::m_btnMainExit, "3BTN", "r", 36, 32, "-74", "8", topBg, icon(Icon::Exit), true);
     // Panel page tabs.
     const QColor body = kFill;
-    b.button("m_btnMainTabCalendar", "6BTN", "r", 90, 28, "-292", "56", body, label("Calendar", "カレンダー"));
-    b.button("m_btnMainTabList", "6BTN", "r", 90, 28, "-200", "56", body, label("List", "リスト"));
-    b.button("m_btnMainTabInfo", "6BTN", "r", 90, 28, "-108", "56", body, label("Info", "情報"));
+    b.button(skinkey::m_btnMainTabCalendar, "6BTN", "r", 90, 28, "-292", "56", body, label("Calendar", "カレンダー"));
+    b.button(skinkey::m_btnMainTabList, "6BTN", "r", 90, 28, "-200", "56", body, label("List", "リスト"));
+    b.button(skinkey::m_btnMainTabInfo, "6BTN", "r", 90, 28, "-108", "56", body, label("Info", "情報"));
     // Transport.
-    b.button("m_btnNavFrameBack", "4BTN", "r", 36, 36, "10", "-56", bottom, icon(Icon::FrameBack));
-    b.button("m_btnNavRewind", "4BTN", "r", 36, 36, "50", "-56", bottom, icon(Icon::Rewind));
-    b.button("m_btnNavPause", "4BTN", "r", 36, 36, "90", "-56", bottom, icon(Icon::Pause));
-    b.button("m_btnNavPlay", "4BTN", "r", 36, 36, "130", "-56", bottom, icon(Icon::Play));
-    b.button("m_btnNavFF", "4BTN", "r", 36, 36, "170", "-56", bottom, icon(Icon::FastForward));
-    b.button("m_btnNavFrameNext", "4BTN", "r", 36, 36, "210", "-56", bottom, icon(Icon::FrameNext));
-    b.button("m_btnMainChangeRatio", "3BTN", "r", 36, 36, "-350", "-56", bottom, icon(Icon::Ratio));
-    b.button("m_btnMainFileRecovery", "3BTN", "r", 36, 32, "-332", "8", topBg, icon(Icon::Recovery));
-    b.button("m_btnMainOpenFile", "3BTN", "r", 128, 32, "362", "8", topBg, iconLabel(Icon::File, "Open File", "ファイル"));
-    b.button("m_btnMainOpenDir", "3BTN", "r", 128, 32, "230", "8", topBg, iconLabel(Icon::Folder, "Open Folder", "フォルダ"));
-    b.button("m_btnAVIExport_A", "3BTN", "r", 36, 36, "-550", "-56", bottom, icon(Icon::MarkA));
-    b.button("m_btnAVIExport_B", "3BTN", "r", 36, 36, "-510", "-56", bottom, icon(Icon::MarkB));
-    b.button("m_btnAVIExport", "3BTN", "r", 36, 36, "-470", "-56", bottom, icon(Icon::ExportClip));
-    b.button("m_btnJPEGExport", "3BTN", "r", 36, 36, "-430", "-56", bottom, icon(Icon::ExportStill));
-    b.button("m_btnNavPreview", "4BTN", "r", 36, 36, "-390", "-56", bottom, icon(Icon::Preview));
+    b.button(skinkey::m_btnNavFrameBack, "4BTN", "r", 36, 36, "10", "-56", bottom, icon(Icon::FrameBack));
+    b.button(skinkey::m_btnNavRewind, "4BTN", "r", 36, 36, "50", "-56", bottom, icon(Icon::Rewind));
+    b.button(skinkey::m_btnNavPause, "4BTN", "r", 36, 36, "90", "-56", bottom, icon(Icon::Pause));
+    b.button(skinkey::m_btnNavPlay, "4BTN", "r", 36, 36, "130", "-56", bottom, icon(Icon::Play));
+    b.button(skinkey::m_btnNavFF, "4BTN", "r", 36, 36, "170", "-56", bottom, icon(Icon::FastForward));
+    b.button(skinkey::m_btnNavFrameNext, "4BTN", "r", 36, 36, "210", "-56", bottom, icon(Icon::FrameNext));
+    b.button(skinkey::m_btnMainChangeRatio, "3BTN", "r", 36, 36, "-350", "-56", bottom, icon(Icon::Ratio));
+    b.button(skinkey::m_btnMainFileRecovery, "3BTN", "r", 36, 32, "-332", "8", topBg, icon(Icon::Recovery));
+    b.button(skinkey::m_btnMainOpenFile, "3BTN", "r", 128, 32, "362", "8", topBg, iconLabel(Icon::File, "Open File", "ファイル"));
+    b.button(skinkey::m_btnMainOpenDir, "3BTN", "r", 128, 32, "230", "8", topBg, iconLabel(Icon::Folder, "Open Folder", "フォルダ"));
+    b.button(skinkey::m_btnAVIExport_A, "3BTN", "r", 36, 36, "-550", "-56", bottom, icon(Icon::MarkA));
+    b.button(skinkey::m_btnAVIExport_B, "3BTN", "r", 36, 36, "-510", "-56", bottom, icon(Icon::MarkB));
+    b.button(skinkey::m_btnAVIExport, "3BTN", "r", 36, 36, "-470", "-56", bottom, icon(Icon::ExportClip));
+    b.button(skinkey::m_btnJPEGExport, "3BTN", "r", 36, 36, "-430", "-56", bottom, icon(Icon::ExportStill));
+    b.button(skinkey::m_btnNavPreview, "4BTN", "r", 36, 36, "-390", "-56", bottom, icon(Icon::Preview));
     // Event filters, stacked images to keep the template narrow.
-    b.button("m_btnFilterA", "6BTN", "d", 67, 26, "-292", "-106", body,
+    b.button(skinkey::m_btnFilterA, "6BTN", "d", 67, 26, "-292", "-106", body,
              filterLabel("A", "Alarm", "アラーム", QColor(214, 66, 48)));
-    b.button("m_btnFilterM", "6BTN", "d", 67, 26, "-223", "-106", body,
+    b.button(skinkey::m_btnFilterM, "6BTN", "d", 67, 26, "-223", "-106", body,
              filterLabel("M", "Motion", "動体", QColor(46, 160, 90)));
-    b.button("m_btnFilterE", "6BTN", "d", 67, 26, "-154", "-106", body,
+    b.button(skinkey::m_btnFilterE, "6BTN", "d", 67, 26, "-154", "-106", body,
              filterLabel("E", "Emerg.", "緊急", QColor(226, 140, 30)));
-    b.button("m_btnFilterT", "6BTN", "d", 67, 26, "-85", "-106", body,
+    b.button(skinkey::m_btnFilterT, "6BTN", "d", 67, 26, "-85", "-106", body,
              filterLabel("T", "Time", "定時", QColor(80, 130, 230)));
 }
 
 void addControls(Builder& b)
 {
     const int videoW = kDesignW - 322;
-    b.ctrlLines << QStringLiteral("CTRL\tVIEWER\tm_Korvid\t10\t56\t+%1\t+%2").arg(videoW).arg(kDesignH - 110 - 56);
-    b.ctrlLines << QStringLiteral("CTRL\tSLD_VIDEO\tm_sldPlaySlider\t10\t-104\t+%1\t30").arg(videoW);
-    b.ctrlLines << QStringLiteral("CTRL\tEDIT\tm_edtNavPlaytime\t258\t-51\t170\t26");
-    b.ctrlLines << QStringLiteral("CTRL\tSLD_AUDIO\tm_sldNavAudio\t440\t-50\t96\t24");
-    b.ctrlLines << QStringLiteral("CTRL\tTHUMB\tm_ThumbnailCtrl\t-292\t86\t274\t+%1").arg(kDesignH - 118 - 86);
+    auto ctrl = [&](const char* type, const char* key, const QString& place) {
+        b.ctrlLines << QStringLiteral("CTRL\t%1\t%2\t%3").arg(QLatin1String(type), QLatin1String(key), place);
+    };
+    using namespace skinkey;
+    ctrl(kCtrlViewer, m_Korvid, QStringLiteral("10\t56\t+%1\t+%2").arg(videoW).arg(kDesignH - 110 - 56));
+    ctrl(kCtrlVideoSlider, m_sldPlaySlider, QStringLiteral("10\t-104\t+%1\t30").arg(videoW));
+    ctrl(kCtrlEdit, m_edtNavPlaytime, QStringLiteral("258\t-51\t170\t26"));
+    ctrl(kCtrlAudioSlider, m_sldNavAudio, QStringLiteral("440\t-50\t96\t24"));
+    ctrl(kCtrlThumb, m_ThumbnailCtrl, QStringLiteral("-292\t86\t274\t+%1").arg(kDesignH - 118 - 86));
 }
 
 void addSliders(Builder& b)
@@ -655,9 +660,9 @@ void addSliders(Builder& b)
         p.fillRect(groove, QColor(44, 48, 56));
         if (left) fillRounded(p, QRectF(r.x() + 9, r.y() + 9.5, 6, 4), 2, QColor(44, 48, 56));
     };
-    b.bitmap("m_pbmSliderVideoBgLeft", 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, true); });
-    b.bitmap("m_pbmSliderVideoBgMid", 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, false); });
-    b.bitmap("m_pbmSliderAudioBg", 96, 24, [](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmSliderVideoBgLeft, 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, true); });
+    b.bitmap(skinkey::m_pbmSliderVideoBgMid, 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, false); });
+    b.bitmap(skinkey::m_pbmSliderAudioBg, 96, 24, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kBottomBar);
         // A rising wedge: louder to the right.
         QPainterPath w;
@@ -671,7 +676,7 @@ void addSliders(Builder& b)
 
 void addPanelBitmaps(Builder& b)
 {
-    b.bitmap("m_pbmThumbCalBg", 274, 465, [](QPainter& p, const QRect& r, const Lang& lang) {
+    b.bitmap(skinkey::m_pbmThumbCalBg, 274, 465, [](QPainter& p, const QRect& r, const Lang& lang) {
         p.fillRect(r, QColor(16, 18, 22));
         const QPoint o = r.topLeft();
         // Month bar with the two arrows.
@@ -703,50 +708,50 @@ void addPanelBitmaps(Builder& b)
             }
         }
     });
-    b.stateBitmaps("m_pbmThumbPagePrev", {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Prev));
-    b.stateBitmaps("m_pbmThumbPageNext", {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Next));
+    b.stateBitmaps(skinkey::m_pbmThumbPagePrev, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Prev));
+    b.stateBitmaps(skinkey::m_pbmThumbPageNext, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Next));
 }
 
 void addDialogBitmaps(Builder& b)
 {
     const QColor dlg(16, 18, 22);
     const QStringList three = {"NM", "RO", "CK"};
-    b.stateBitmaps("m_pbmHelpExit", three, 24, 24, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
+    b.stateBitmaps(skinkey::m_pbmHelpExit, three, 24, 24, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
         drawIcon(p, r.adjusted(2, 2, -2, -2), Icon::Close, c);
     });
-    b.stateBitmaps("m_pbmImageSave", three, 178, 64, dlg, dialogButton("Save", "保存", true));
-    b.stateBitmaps("m_pbmImageCaption", three, 66, 27, dlg, dialogButton("Apply", "適用", false));
-    b.stateBitmaps("m_pbmImageCLeft", three, 43, 26, dlg, dialogButton("Left", "左", false));
-    b.stateBitmaps("m_pbmImageCRight", three, 43, 26, dlg, dialogButton("Right", "右", false));
-    b.stateBitmaps("m_pbmImageR704x480", three, 178, 30, dlg, dialogButton("704 x 480", "704 x 480", false));
-    b.stateBitmaps("m_pbmImageR352x240", three, 178, 30, dlg, dialogButton("352 x 240", "352 x 240", false));
-    b.stateBitmaps("m_pbmImageR704x576", three, 178, 30, dlg, dialogButton("704 x 576", "704 x 576", false));
-    b.stateBitmaps("m_pbmImageR352x288", three, 178, 30, dlg, dialogButton("352 x 288", "352 x 288", false));
-    b.stateBitmaps("m_pbmImageROriginal", three, 178, 30, dlg, dialogButton("Original Size", "元のサイズ", false));
-    b.stateBitmaps("m_pbmAviSave", three, 178, 36, dlg, dialogButton("Export", "書き出し", true));
-    b.stateBitmaps("m_pbmAviPrev", three, 40, 28, dlg, dialogButton("-", "-", false));
-    b.stateBitmaps("m_pbmAviNext", three, 40, 28, dlg, dialogButton("+", "+", false));
-    b.stateBitmaps("m_pbmAviFirst", three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
+    b.stateBitmaps(skinkey::m_pbmImageSave, three, 178, 64, dlg, dialogButton("Save", "保存", true));
+    b.stateBitmaps(skinkey::m_pbmImageCaption, three, 66, 27, dlg, dialogButton("Apply", "適用", false));
+    b.stateBitmaps(skinkey::m_pbmImageCLeft, three, 43, 26, dlg, dialogButton("Left", "左", false));
+    b.stateBitmaps(skinkey::m_pbmImageCRight, three, 43, 26, dlg, dialogButton("Right", "右", false));
+    b.stateBitmaps(skinkey::m_pbmImageR704x480, three, 178, 30, dlg, dialogButton("704 x 480", "704 x 480", false));
+    b.stateBitmaps(skinkey::m_pbmImageR352x240, three, 178, 30, dlg, dialogButton("352 x 240", "352 x 240", false));
+    b.stateBitmaps(skinkey::m_pbmImageR704x576, three, 178, 30, dlg, dialogButton("704 x 576", "704 x 576", false));
+    b.stateBitmaps(skinkey::m_pbmImageR352x288, three, 178, 30, dlg, dialogButton("352 x 288", "352 x 288", false));
+    b.stateBitmaps(skinkey::m_pbmImageROriginal, three, 178, 30, dlg, dialogButton("Original Size", "元のサイズ", false));
+    b.stateBitmaps(skinkey::m_pbmAviSave, three, 178, 36, dlg, dialogButton("Export", "書き出し", true));
+    b.stateBitmaps(skinkey::m_pbmAviPrev, three, 40, 28, dlg, dialogButton("-", "-", false));
+    b.stateBitmaps(skinkey::m_pbmAviNext, three, 40, 28, dlg, dialogButton("+", "+", false));
+    b.stateBitmaps(skinkey::m_pbmAviFirst, three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
         dialogButton("", "", false)(p, r, c, l);
         drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::Rewind, Qt::white);
     });
-    b.stateBitmaps("m_pbmAviLast", three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
+    b.stateBitmaps(skinkey::m_pbmAviLast, three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
         dialogButton("", "", false)(p, r, c, l);
         drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::FastForward, Qt::white);
     });
     // The backup dialog's buttons sit on its light sheet.
-    b.stateBitmaps("m_pbmBackupStart", three, 178, 36, kPanelLight, dialogButton("Start Backup", "バックアップ開始", true));
-    b.stateBitmaps("m_pbmBackupStop", three, 178, 36, kPanelLight, dialogButton("Stop", "停止", false));
+    b.stateBitmaps(skinkey::m_pbmBackupStart, three, 178, 36, kPanelLight, dialogButton("Start Backup", "バックアップ開始", true));
+    b.stateBitmaps(skinkey::m_pbmBackupStop, three, 178, 36, kPanelLight, dialogButton("Stop", "停止", false));
 }
 
 void addPreviewBitmaps(Builder& b)
 {
     const QColor bar(18, 20, 24);
-    b.bitmap("m_pbmPBG", 720, 30, [=](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmPBG, 720, 30, [=](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, bar);
         p.fillRect(QRect(r.x(), r.y(), r.width(), 1), kSeparator);
     });
-    b.bitmap("m_pbmPBG2", 310, 30, [=](QPainter& p, const QRect& r, const Lang&) {
+    b.bitmap(skinkey::m_pbmPBG2, 310, 30, [=](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, bar);
         p.fillRect(QRect(r.x(), r.y(), r.width(), 1), kSeparator);
     });
@@ -754,7 +759,7 @@ void addPreviewBitmaps(Builder& b)
     const char* secs[] = {"01", "02", "03", "05", "10", "20", "30", "60"};
     for (const char* s : secs) {
         const QString text = QString::number(QString::fromLatin1(s).toInt()) + QStringLiteral("s");
-        b.stateBitmaps(QStringLiteral("m_pbmPSec%1").arg(QLatin1String(s)), four, 50, 15, bar,
+        b.stateBitmaps(QLatin1String(skinkey::m_pbmPSec) + QLatin1String(s), four, 50, 15, bar,
                        [text](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
                            drawCentredText(p, r, text, l.font(10, QFont::DemiBold), c);
                        });
@@ -763,12 +768,12 @@ void addPreviewBitmaps(Builder& b)
     const Nav navs[] = {{"PF", Icon::Rewind}, {"PB", Icon::Prev},       {"FB", Icon::FrameBack}, {"FN", Icon::FrameNext},
                         {"PN", Icon::Next},   {"PL", Icon::FastForward}, {"PA", Icon::Play}};
     for (const Nav& n : navs)
-        b.stateBitmaps(QStringLiteral("m_pbmPNav_%1").arg(QLatin1String(n.key)), {"ON", "CK", "RO", "NM"}, 50, 30, bar,
+        b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String(n.key), {"ON", "CK", "RO", "NM"}, 50, 30, bar,
                        [i = n.icon](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
                            drawIcon(p, r.adjusted(13, 3, -13, -3), i, c);
                        });
-    b.stateBitmaps("m_pbmPNav_BACK", {"CK", "RO", "NM"}, 95, 30, bar, label("Back", "戻る", 12));
-    b.stateBitmaps("m_pbmPNav_PLAY", {"CK", "RO", "NM"}, 95, 30, bar, label("Play", "再生", 12));
+    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("BACK"), {"CK", "RO", "NM"}, 95, 30, bar, label("Back", "戻る", 12));
+    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("PLAY"), {"CK", "RO", "NM"}, 95, 30, bar, label("Play", "再生", 12));
 }
 
 // ---- dialog backgrounds ----------------------------------------------------

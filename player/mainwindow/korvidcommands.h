@@ -1,0 +1,37 @@
+// Command identifiers of the main window, sent by its buttons, the play
+// position slider and the panel.
+#pragma once
+
+enum KorvidCommand {
+    IDC_OPEN_DIR = 1000,
+    IDC_OPEN_FILE = 1001,
+    IDC_PLAY = 1002,
+    IDC_PAUSE = 1003,
+    IDC_FF = 1005,
+    IDC_REWIND = 1006,
+    IDC_FRAME_BACK = 1007,
+    IDC_FRAME_NEXT = 1008,
+    IDC_EXIT = 1016,
+    IDC_MINIMIZE = 1017,
+    IDC_PLAY_SLIDER = 1018,
+    IDC_EXPORT_A = 1019,
+    IDC_EXPORT_B = 1020,
+    IDC_EXPORT_AVI = 1021,
+    IDC_EXPORT_JPEG = 1022,
+    IDC_FILE_RECOVERY = 1025,
+    IDC_THUMBNAIL = 1050,
+    IDC_PREVIEW_CHOSEN = 1051,
+    IDC_MAXIMIZE = 1056,
+    IDC_PREVIEW = 1057,
+    IDC_SETUP = 1058,
+    IDC_BACKUP = 1060,
+    IDC_TAB_CALENDAR = 1064,
+    IDC_TAB_LIST = 1065,
+    IDC_TAB_INFO = 1066,
+    IDC_HELP = 1067,
+    IDC_CHANGE_RATIO = 1071,
+    IDC_FILTER_A = 1073,
+    IDC_FILTER_M = 1074,
+    IDC_FILTER_E = 1075,
+    IDC_FILTER_T = 1076,
+};

@@ -1,0 +1,265 @@
+// The main window's commands: the table from command id to handler, and the
+// handlers that are not playback (dialogs, export, index recovery, filters,
+// panel pages, opening recordings).
+#include "korvidappdlg.h"
+
+#include "indexrecovery.h"
+#include "logging.h"
+#include "setup.h"
+#include "skinbutton.h"
+#include "thumbnailctrl.h"
+#include "videolibrary.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+
+namespace {
+
+constexpr int kFilterButtons[] = {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T};
+
+}  // namespace
+
+void CKorvidAppDlg::buildCommandTable()
+{
+    CPlaybackController* p = playback_;
+    auto thenRelease = [this](int id, void (CKorvidAppDlg::*handler)()) {
+        return [this, id, handler] {
+            (this->*handler)();
+            release(id);
+        };
+    };
+    commands_ = {
+        {IDC_OPEN_DIR, thenRelease(IDC_OPEN_DIR, &CKorvidAppDlg::openFolderDialog)},
+        {IDC_OPEN_FILE, [this] {
+             playback_->stop();
+             openFilesDialog();
+             release(IDC_OPEN_FILE);
+         }},
+        {IDC_PLAY, [p] { p->play(); }},
+        {IDC_PAUSE, [p] { p->pause(); }},
+        {IDC_FF, [p] { p->fastForward(); }},
+        {IDC_REWIND, [p] { p->rewind(); }},
+        {IDC_FRAME_BACK, [p] { p->frameBack(); }},
+        {IDC_FRAME_NEXT, [p] { p->frameForward(); }},
+        {IDC_EXIT, [this] { askExit(); }},
+        {IDC_MINIMIZE, [this] {
+             release(IDC_MINIMIZE);
+             showMinimized();
+         }},
+        {IDC_PLAY_SLIDER, [p] { p->seekToSlider(); }},
+        {IDC_EXPORT_A, [this] { exportCommand(IDC_EXPORT_A); }},
+        {IDC_EXPORT_B, [this] { exportCommand(IDC_EXPORT_B); }},
+        {IDC_EXPORT_AVI, [this] { exportCommand(IDC_EXPORT_AVI); }},
+        {IDC_EXPORT_JPEG, [this] { exportCommand(IDC_EXPORT_JPEG); }},
+        {IDC_FILE_RECOVERY, thenRelease(IDC_FILE_RECOVERY, &CKorvidAppDlg::recoverIndex)},
+        {IDC_THUMBNAIL, [this] { playback_->playChosenFile(thumb_->selectedFile()); }},
+        {IDC_PREVIEW_CHOSEN, [this] { notAvailable(IDC_PREVIEW_CHOSEN); }},
+        {IDC_MAXIMIZE, [this] { toggleMaximise(); }},
+        {IDC_PREVIEW, [this] { notAvailable(IDC_PREVIEW); }},
+        {IDC_SETUP, [this] { showSetup(); }},
+        {IDC_BACKUP, [this] { notAvailable(IDC_BACKUP); }},
+        {IDC_TAB_CALENDAR, [this] { choosePanelPage(IDC_TAB_CALENDAR); }},
+        {IDC_TAB_LIST, [this] { choosePanelPage(IDC_TAB_LIST); }},
+        {IDC_TAB_INFO, [this] { choosePanelPage(IDC_TAB_INFO); }},
+        {IDC_HELP, [this] { notAvailable(IDC_HELP); }},
+        {IDC_CHANGE_RATIO, thenRelease(IDC_CHANGE_RATIO, &CKorvidAppDlg::changeRatio)},
+    };
+    for (int id : kFilterButtons) commands_[id] = [this, id] { toggleFilter(id); };
+}
+
+void CKorvidAppDlg::onCommand(int id)
+{
+    const auto it = commands_.find(id);
+    if (it == commands_.end()) {
+        qCWarning(lcWindow) << "no handler for command" << id;
+        return;
+    }
+    qCDebug(lcWindow) << "command" << id;
+    it->second();
+}
+
+void CKorvidAppDlg::askExit()
+{
+    if (exitBox_) return;
+    exitBox_ = new QMessageBox(QMessageBox::Question, QStringLiteral("Korvid"), tr("Do you want to exit?"),
+                               QMessageBox::Yes | QMessageBox::No, this);
+    exitBox_->setAttribute(Qt::WA_DeleteOnClose);
+    exitBox_->setDefaultButton(QMessageBox::No);
+    connect(exitBox_, &QMessageBox::finished, this, [this](int result) {
+        exitBox_.clear();
+        release(IDC_EXIT);
+        if (result != QMessageBox::Yes) return;
+        emit exitConfirmed();
+        close();
+    });
+    exitBox_->open();
+}
+
+void CKorvidAppDlg::showSetup()
+{
+    if (playback_->isPlaying()) playback_->stop();
+    QDialog* dlg = setup_ ? setup_->createDialog(this, version_) : nullptr;
+    if (!dlg) return;
+    connect(dlg, &QDialog::finished, this, [this] {
+        release(IDC_SETUP);
+        library_.setReadEventData(setup_->readEventData != 0);
+    });
+    dlg->open();
+}
+
+void CKorvidAppDlg::exportCommand(int id)
+{
+    release(id);
+    // Movie clips are also made from files marked for backup without anything playing.
+    const bool haveSource = playback_->isPlaying() || (id == IDC_EXPORT_AVI && library_.markedCount() > 0);
+    if (!haveSource) showMessage(tr("Video is not opened."));
+    else notAvailable(id);
+}
+
+void CKorvidAppDlg::notAvailable(int id)
+{
+    release(id);
+    qCInfo(lcWindow) << "command" << id << "is not available in this version";
+    showMessage(tr("This function is not available in this version."));
+}
+
+void CKorvidAppDlg::recoverIndex()
+{
+    // The index belongs to the folder the catalogue was read from, whatever
+    // path playback last used.
+    if (library_.fileCount() == 0) {
+        showMessage(tr("In order to restore index file,\nplease open the target folder first."));
+        return;
+    }
+    const IndexRecoveryResult r = recoverIndexFile(library_, library_.folder());
+    qCInfo(lcLibrary) << "index recovery into" << r.indexPath.c_str() << (r.ok ? "done" : "failed");
+    QString text;
+    if (r.ok) {
+        text = tr("Index Recovery Completed (%1 files)").arg(r.written);
+        if (!r.skipped.empty()) {
+            text += QLatin1Char('\n') + tr("Left out:");
+            for (const std::string& s : r.skipped) text += QLatin1Char('\n') + QString::fromStdString(s);
+        }
+    } else {
+        // A file that could not be written is said, not passed over.
+        text = QString::fromStdString(r.message);
+    }
+    showMessage(text);
+}
+
+void CKorvidAppDlg::toggleFilter(int id)
+{
+    CSkinButton* b = button(id);
+    if (!b) return;
+    // Inactive (the second image set) means the kind is shown.
+    b->setActive(!b->active());
+    const int bit = id == IDC_FILTER_A ? 0x01 : id == IDC_FILTER_E ? 0x02 : id == IDC_FILTER_M ? 0x04 : 0x08;
+    const int playing = playback_->isPlaying() ? thumb_->selectedFile() : -1;
+    thumb_->setFilterBit(bit, !b->active());
+    // A recording the filter no longer lists cannot stay the one playing.
+    if (playing >= 0 && !thumb_->isListed(playing)) playback_->stop();
+}
+
+void CKorvidAppDlg::choosePanelPage(int id)
+{
+    const int page = id == IDC_TAB_LIST ? CThumbnailCtrl::ListPage
+                     : id == IDC_TAB_CALENDAR ? CThumbnailCtrl::CalendarPage
+                                              : CThumbnailCtrl::InfoPage;
+    for (int tab : {IDC_TAB_CALENDAR, IDC_TAB_LIST, IDC_TAB_INFO})
+        if (CSkinButton* t = button(tab)) t->setActive(tab != id);
+    thumb_->setPage(page);
+}
+
+void CKorvidAppDlg::openRecordings(const QString& text)
+{
+    if (text.isEmpty()) return;
+    playback_->stop();
+    playback_->setCurrentPath(text);
+    playback_->forgetCurrentFile();
+    CVideoLibrary::clearThumbnails();
+    library_.scan(text.toStdString());
+    afterOpen();
+}
+
+void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
+{
+    if (files.isEmpty()) return;
+    playback_->stop();
+    playback_->setCurrentPath(files.join(QLatin1Char('|')));
+    playback_->forgetCurrentFile();
+    CVideoLibrary::clearThumbnails();
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(f.toStdString());
+    // The list as chosen: a "|" inside a file name cannot split it.
+    library_.scanFileList(paths);
+    afterOpen();
+}
+
+void CKorvidAppDlg::afterOpen()
+{
+    thumb_->resetForOpen();
+    showButtons({IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T}, {});
+    thumb_->update();
+    qCDebug(lcLibrary) << "opened" << library_.fileCount() << "recordings," << library_.errors().size() << "problems";
+    // What could not be read is said, not passed over in silence.
+    const std::vector<std::string>& errors = library_.errors();
+    if (!errors.empty()) {
+        QStringList lines;
+        for (std::size_t i = 0; i < errors.size() && i < 10; ++i) lines << QString::fromStdString(errors[i]);
+        if (errors.size() > 10) lines << tr("... and %1 more").arg(errors.size() - 10);
+        showMessage(lines.join(QLatin1Char('\n')));
+    }
+}
+
+void CKorvidAppDlg::openByPath(QString path)
+{
+    openTimer_.stop();
+    while (path.startsWith(QLatin1Char('"'))) path.remove(0, 1);
+    while (path.endsWith(QLatin1Char('"'))) path.chop(1);
+    if (path.isEmpty()) return;
+    openRecordings(path);
+    if (library_.fileCount() == 0) {
+        // A folder or file that holds nothing playable says so.
+        if (library_.errors().empty()) showMessage(tr("No recording found in %1").arg(path));
+        return;
+    }
+    playback_->playFirstFile();
+}
+
+void CKorvidAppDlg::openFolderDialog()
+{
+    QSettings settings;
+    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
+    auto* dlg = new QFileDialog(this, tr("Please choose a folder"), start);
+    dlg->setFileMode(QFileDialog::Directory);
+    dlg->setOption(QFileDialog::ShowDirsOnly, true);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QFileDialog::fileSelected, this, [this](const QString& chosen) {
+        if (chosen.isEmpty()) return;
+        QString folder = QDir::cleanPath(chosen);
+        if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+        QSettings().setValue(QStringLiteral("dirName/strPath"), folder);
+        openRecordings(folder);
+    });
+    dlg->open();
+}
+
+void CKorvidAppDlg::openFilesDialog()
+{
+    QSettings settings;
+    const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
+    auto* dlg = new QFileDialog(this, tr("QMR3 Video File"), start, tr("QMR3 Files (*.qmr3)"));
+    dlg->setFileMode(QFileDialog::ExistingFiles);
+    dlg->setDefaultSuffix(QStringLiteral("qmr3"));
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
+        if (files.isEmpty()) return;
+        QSettings().setValue(QStringLiteral("dirName/strPath"),
+                             QFileInfo(files.first()).absolutePath() + QLatin1Char('/'));
+        openRecordingFiles(files);
+    });
+    dlg->open();
+}
