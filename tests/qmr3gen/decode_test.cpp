@@ -265,10 +265,6 @@ TEST(Generator, RefusesWhatItCannotWriteAndLeavesNothing) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.qmr3")));
     EXPECT_FALSE(generateRecording("/nonexistent-folder/x.qmr3", GenOptions{}).ok);
-    EXPECT_EQ(rateIndexFor(30, 0), 0);
-    EXPECT_EQ(rateIndexFor(6, 0), 3);
-    EXPECT_EQ(rateIndexFor(25, 1), 0);
-    EXPECT_EQ(rateIndexFor(5, 1), 4);
 }
 
 TEST(Generator, ClockGapsAndDamageLandWhereAsked) {

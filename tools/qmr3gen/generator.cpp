@@ -2,12 +2,12 @@
 
 #include "audiowriter.h"
 #include "h264writer.h"
+#include "ratetable.h"
 #include "recordingwriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <span>
 #include <filesystem>
 #include <unistd.h>
 
@@ -68,13 +68,7 @@ void appendTrailer(std::vector<std::uint8_t>& payload, std::uint32_t frameIndex)
 }  // namespace
 
 int rateIndexFor(int fps, int videoType) {
-    struct Row {
-        int fps, index;
-    };
-    static const Row k30[] = {{30, 0}, {15, 1}, {10, 2}, {6, 3}, {3, 7}, {1, 24}};
-    static const Row k25[] = {{25, 0}, {13, 1}, {8, 2}, {6, 3}, {5, 4}, {3, 7}, {1, 24}};
-    for (const Row& r : videoType == 1 ? std::span<const Row>(k25) : std::span<const Row>(k30))
-        if (r.fps == fps) return r.index;
+    if (const auto index = korvid::RateIndexForPicturesPerSecond(fps, videoType)) return *index;
     // Not in the viewer's table: the nearest divisor of the family's full rate.
     const int full = videoType == 1 ? 25 : 30;
     return std::max(0, full / std::max(1, fps) - 1);
@@ -120,15 +114,29 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
 
     const Damage* badMagic = findDamage(o, DamageKind::BadMagic);
     const Damage* oversized = findDamage(o, DamageKind::Oversized);
+    const Damage* emptyPicture = findDamage(o, DamageKind::EmptyPicture);
+    const Damage* motionShort = findDamage(o, DamageKind::MotionShort);
     const bool badFirstTime = findDamage(o, DamageKind::BadFirstTime) != nullptr;
     int packetNo = 0;
     std::uint8_t summaryAuto = o.timeEvent ? kEventTime : 0;
     ToneSource tone;
     std::uint64_t audioSamples = 0;
 
-    auto emit = [&](Qmr3PacketHeader h, const std::vector<std::uint8_t>& payload) {
+    // A picture packet whose payload holds no picture: nothing, or a motion map alone.
+    auto pictureDamage = [&](Qmr3PacketHeader& h, std::vector<std::uint8_t>& payload) {
+        if (h.stream != kStreamVideo) return;
+        if (emptyPicture && emptyPicture->at == packetNo) payload.clear();
+        if (motionShort && motionShort->at == packetNo) {
+            const auto map = motionMapFor(0, o.fps);
+            payload.assign(map.begin(), map.end());
+            h.flags |= kFlagEventHigh;
+        }
+    };
+
+    auto emit = [&](Qmr3PacketHeader h, std::vector<std::uint8_t> payload) {
         if (packetNo == 0 && badFirstTime) h.time.month = 0;
         if (badMagic && badMagic->at == packetNo) h.magic[4] = 0x00;
+        pictureDamage(h, payload);
         const std::uint64_t at = out.writePacket(h, payload.data(), payload.size());
         if (oversized && oversized->at == packetNo) {
             std::vector<std::uint8_t> big(kMaxPayload + 4096, 0xFF);
