@@ -247,7 +247,7 @@ TEST_F(Presentation, FastForwardShowsEveryPictureWithTheSpeedText) {
     p.control()->Sync();
     const std::vector<std::vector<PictureSpec>> groups = {Group(0, 15), Group(100, 15), Group(200, 15)};
     p.StartFeeding(groups);
-    ASSERT_TRUE(p.target().WaitForCount(46)) << Describe(p.target().Frames());
+    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     const auto log = p.target().Log();
     EXPECT_EQ(p.target().Frames(), FramesOf(groups));
@@ -361,7 +361,7 @@ TEST_F(Presentation, StopEndsTheRenderThreadAndPlayStartsItAgain) {
     EXPECT_TRUE(p.target().QuietFor(300ms));
     EXPECT_EQ(p.target().Frames(), Range(0, 2));
     p.control()->SetPlayMode(korvid::kPlay);
-    ASSERT_TRUE(p.target().WaitForCount(46)) << Describe(p.target().Frames());
+    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
     EXPECT_EQ(p.target().Frames(), FramesOf(groups));
     EXPECT_TRUE(p.WaitFeedingDone());
 }
