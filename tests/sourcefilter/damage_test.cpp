@@ -230,8 +230,11 @@ TEST_P(PictureLessGroup, GroupInTheMiddleIsLeftOut) {
     EXPECT_TRUE(h.errors().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(EmptyOrMapOnly, PictureLessGroup,
-                         ::testing::Values(qmr3::DamageKind::EmptyPicture, qmr3::DamageKind::MotionShort));
+INSTANTIATE_TEST_SUITE_P(Damage, PictureLessGroup,
+                         ::testing::Values(qmr3::DamageKind::EmptyPicture, qmr3::DamageKind::MotionShort),
+                         [](const auto& info) {
+                             return info.param == qmr3::DamageKind::EmptyPicture ? "Empty" : "MapOnly";
+                         });
 
 TEST(Damage, EmptyLastPictureOfAGroupStillEndsIt) {
     testrec::TempDir dir;
