@@ -62,7 +62,10 @@ TEST(StepBack, EachPressShowsThePictureJustBeforeAcrossGroupStarts) {
     EXPECT_EQ(seen, Countdown(held - 1, last));
 }
 
-TEST(StepBack, RewindAtOneTimesShowsEveryPictureDownToTheStart) {
+class SlowRewind : public ::testing::TestWithParam<short> {};
+
+TEST_P(SlowRewind, ShowsEveryPictureDownToTheStart) {
+    const short rate = GetParam();
     Viewer v;
     const auto path = v.write("rewind.qmr3", recording(10, 10, 20));
     ASSERT_FALSE(path.empty());
@@ -71,11 +74,13 @@ TEST(StepBack, RewindAtOneTimesShowsEveryPictureDownToTheStart) {
     v.ctl.SeekToPause();
     const long held = Settle(v);
     const std::size_t mark = v.presented();
-    v.ctl.SeekToRew(1);
-    ASSERT_EQ(v.ctl.GetSkipRate(), 1);
+    v.ctl.SeekToRew(rate);
+    ASSERT_EQ(v.ctl.GetSkipRate(), rate);
     ASSERT_TRUE(v.waitFrame([](long f) { return f == 0; }, 30s)) << Show(v.framesFrom(mark));
     Settle(v);
     // Every picture once, from the paused one (which stays on screen as the
     // rewind starts) down to 0.
     EXPECT_EQ(Distinct(v.framesFrom(mark)), Countdown(held, 0)) << held;
 }
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoTimes, SlowRewind, ::testing::Values(short(1), short(2)));
