@@ -249,8 +249,8 @@ void CPexaroFilter::RenderLoop() {
     {
         std::lock_guard<std::mutex> lock(lock_);
         startInterval_ = pm_.currentInterval;
+        GST_DEBUG_OBJECT(element_, "render thread runs, interval %d ms", startInterval_);
     }
-    GST_DEBUG_OBJECT(element_, "render thread runs, interval %d ms", startInterval_);
 
     for (;;) {
         Turn turn;
