@@ -6,8 +6,8 @@
 G_BEGIN_DECLS
 
 #define GST_TYPE_PEXARO_SINK (gst_pexaro_sink_get_type())
-GType gst_pexaro_sink_get_type(void);
+G_DECLARE_FINAL_TYPE(GstPexaroSink, gst_pexaro_sink, GST, PEXARO_SINK, GstElement)
 
-gboolean gst_pexaro_register(GstPlugin* plugin);
+GST_ELEMENT_REGISTER_DECLARE(pexarosink);
 
 G_END_DECLS

@@ -37,7 +37,8 @@ public:
     virtual void Present(const QImage& picture, const QRect& source, const QRect& destination) = 0;
 };
 
-// Methods in the order of the original interface's slots.
+// How the viewer steers the renderer: its window, the shared words and
+// events, play mode and rate, overlays, motion grid, zoom and snapshots.
 class IPexaroControl {
 public:
     virtual int ShowOSD() = 0;

@@ -1,7 +1,8 @@
 #include "pexarofilter.h"
 
+#include "intervals.h"
+#include "pexarodebug.h"
 #include "picturemeta.h"
-#include "ratetable.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -57,6 +58,7 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
     syncAnswer_ = meta ? (meta->intra ? 0 : 1) : kSyncUnknown;
     if (dropCount_ > 0) {
         --dropCount_;
+        GST_LOG_OBJECT(element_, "picture after a group end dropped");
         return GST_FLOW_OK;
     }
     if (!haveInfo_) return GST_FLOW_NOT_NEGOTIATED;
@@ -67,9 +69,14 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
             if (CopyPicture(buffer, slot->image)) {
                 slot->syncAnswer = syncAnswer_;
                 ApplyIntakeOverlays(slot->image);
+                GST_LOG_OBJECT(element_, "picture %d of the write set taken in, sync answer %d",
+                               groups_.writeCount(), syncAnswer_);
             } else {
                 groups_.UndoWrite();
+                GST_WARNING_OBJECT(element_, "picture could not be mapped; dropped");
             }
+        } else {
+            GST_DEBUG_OBJECT(element_, "write set full: picture dropped, swap pending");
         }
     }
 
@@ -80,9 +87,13 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
         dropCount_ = 2;
         if (groups_.ready()) {
             groups_.setSwapPending(true);
+            GST_DEBUG_OBJECT(element_, "group end: %d pictures wait for the read set to finish",
+                             groups_.writeCount());
         } else {
             groups_.Swap(false);
             pm_.request = false;
+            GST_DEBUG_OBJECT(element_, "group end: %d pictures swapped in at once; next group requested",
+                             groups_.readCount());
             RequestNextGroup();
         }
     }
@@ -229,25 +240,20 @@ void CPexaroFilter::PresentCurrent() {
     if (display) display->PresentComposition(zoom, band);
 }
 
+// One turn of the render thread: a picture picked from the read set, shown
+// or passed over, and paced against the one before.
 void CPexaroFilter::RenderLoop() {
     RaiseThreadPriority();
-    std::int64_t due = NowMs();  // when the last picture was due
-    std::int64_t blockStart = due;
-    int j = 0;
-    int hold = 0;
-    int exhausted = 0;
-    bool firstPresent = true;
-    bool firstBlock = true;
+    RenderClock clock;
+    clock.due = clock.blockStart = NowMs();
     {
         std::lock_guard<std::mutex> lock(lock_);
         startInterval_ = pm_.currentInterval;
+        GST_DEBUG_OBJECT(element_, "render thread runs, interval %d ms", startInterval_);
     }
 
     for (;;) {
-        GroupSlot* picture = nullptr;
-        CPexaroDisplay* display = nullptr;
-        std::optional<QRect> zoom, band;
-        int interval = 0, startInterval = 0;
+        Turn turn;
         {
             std::unique_lock<std::mutex> lock(lock_);
             if (pm_.mode == korvid::kStop || quit_) {
@@ -259,194 +265,237 @@ void CPexaroFilter::RenderLoop() {
                 SleepFor(10);
                 continue;
             }
-            display = display_.get();
-
-            // Next picture by play mode; `backward` is the direction of a later swap.
-            const std::uint8_t mode = pm_.mode;
-            const int rsr = renderSkipRate_;
-            bool backward = false;
-            CGroupBuffer::ReadResult rr = CGroupBuffer::kReadNone;
-            QString speedText;
-            switch (mode) {
-            case korvid::kPlay:
-            case korvid::kFastForward:
-                if (pm_.flush) {
-                    rr = groups_.ReadForwardToEnd();
-                    pm_.resync = true;
-                    pm_.flush = false;
-                } else {
-                    rr = groups_.ReadForward(&picture);
-                    if (picture && mode == korvid::kFastForward && rsr > 1)
-                        speedText = QStringLiteral("%1X Search").arg(rsr);
-                }
-                break;
-            case korvid::kRewind:
-                if (!pm_.flush) {
-                    if (rsr < 3) {
-                        backward = true;
-                        rr = groups_.ReadBackward(&picture);
-                    } else {
-                        rr = groups_.ReadForward(&picture);
-                    }
-                    if (picture) speedText = QStringLiteral("-%1X Search").arg(rsr);
-                } else {
-                    if (rsr < 3) {
-                        backward = true;
-                        rr = groups_.ReadForwardToEnd();
-                    } else {
-                        rr = groups_.ReadBackwardToStart();
-                    }
-                    pm_.resync = true;
-                    pm_.flush = false;
-                }
-                break;
-            case korvid::kNextPicture:
-            case korvid::kPreviousPicture:
-                if (pm_.stepPending) {
-                    backward = mode == korvid::kPreviousPicture;
-                    if (!pm_.flush) {
-                        rr = backward ? groups_.ReadBackward(&picture) : groups_.ReadForward(&picture);
-                    } else {
-                        rr = backward ? groups_.ReadBackwardToStart() : groups_.ReadForwardToEnd();
-                        pm_.resync = true;
-                        pm_.flush = false;
-                        hold = 4;
-                    }
-                }
-                break;
-            default:
-                break;
-            }
-
-            // Into the composition, unless the sync answer rules the picture out.
-            bool copied = false;
-            if (picture) {
-                if (!speedText.isEmpty()) CPexaroDisplay::DrawSpeedText(picture->image, speedText);
-                const int answer = picture->syncAnswer;
-                bool skip = false;
-                if (!slowMode_ && answer != kSyncUnknown) {
-                    if (mode == korvid::kRewind && (rsr == 1 || rsr == 2)) skip = answer != 1;
-                    else if (mode == korvid::kPreviousPicture) skip = answer != 1;
-                    else if (mode == korvid::kRewind && (rsr == 4 || rsr == 8 || rsr == 16 || rsr == 32))
-                        skip = answer != 0;
-                }
-                if (!skip) {
-                    if (display) display->SetComposition(picture->image);
-                    if (korvid::SharedWord* index = pictureIndex_.load()) index->store(groups_.readPosition());
-                    copied = true;
-                }
-            }
-
-            // End or start of the read set: resync, swap or count the misses.
-            if (rr == CGroupBuffer::kReadEnd || rr == CGroupBuffer::kReadStart) {
-                if (pm_.resync) {
-                    if (groups_.swapPending()) {
-                        groups_.setSwapPending(false);
-                        groups_.EmptyWrite();
-                    }
-                    pm_.request = false;
-                    RequestNextGroup();
-                    pm_.resync = false;
-                    continue;
-                }
-                if (groups_.swapPending()) {
-                    // The new set is read at the rate it was sent for, so the
-                    // direction follows that rate, not the one just finished.
-                    renderSkipRate_ = SharedSkipRate();
-                    if (mode == korvid::kRewind) backward = renderSkipRate_ < 3;
-                    groups_.Swap(backward);
-                    pm_.currentInterval = IntervalForSkipRate(baseInterval_, renderSkipRate_, slowMode_);
-                    pm_.request = false;
-                    RequestNextGroup();
-                    exhausted = 0;
-                } else if (arrived_.exchange(false)) {
-                    exhausted = 0;  // a slowly paced set is still coming in
-                } else if (++exhausted >= kExhaustedLimit) {
-                    groups_.setSwapPending(false);
-                    groups_.EmptyWrite();
-                    pm_.request = false;
-                    RequestNextGroup();
-                    pm_.resync = false;
-                    exhausted = 0;
-                }
-            }
-
-            // Rate adaptation by blocks.
-            if (mode == korvid::kPlay && frameRate_ > 1 && j >= blockPictures_) {
-                const std::int64_t t = NowMs();
-                if (!firstBlock) {
-                    std::int64_t k = 2 * static_cast<std::int64_t>(blockMs_) - (t - blockStart);
-                    if (k > blockMs_ + 500 || k < 0) k = blockMs_;
-                    int ci = static_cast<int>(k / std::max(blockPictures_, 1));
-                    if (ci < 0) ci = startInterval_;
-                    pm_.currentInterval = std::clamp(ci, startInterval_ - 2, startInterval_ + 2);
-                }
-                firstBlock = false;
-                j = 0;
-                blockStart = t;
-            }
-
-            if (picture && !copied) continue;
-            if (hold > 0) {
-                if (picture) {
-                    --hold;
-                    continue;
-                }
-                lock.unlock();
-                SleepFor(20);
-                ++j;
-                continue;
-            }
-            if (picture) {
+            PickByMode(turn, clock);
+            const bool shown = ComposeUnlessSkipped(turn);
+            if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
+            AdaptBlockRate(turn.mode, clock);
+            if (turn.picture && !shown) continue;
+            if (HoldsBack(turn, clock, lock)) continue;
+            if (turn.picture) {
                 pm_.stepPending = false;
-                zoom = zoom_;
-                band = band_;
+                turn.zoom = zoom_;
+                turn.band = band_;
+                turn.display = display_.get();
             }
-            interval = pm_.currentInterval;
-            startInterval = startInterval_;
+            turn.interval = pm_.currentInterval;
+            turn.startInterval = startInterval_;
         }
 
-        if (!picture) {
+        if (!turn.picture) {
             SleepFor(20);
-            ++j;
+            ++clock.pictures;
             continue;
         }
+        Present(turn, clock);
+        Pace(turn, clock);
+        ++clock.pictures;
+    }
+    GST_DEBUG_OBJECT(element_, "render thread ends");
+}
 
-        if (display) display->PresentComposition(zoom, band);
-        if (firstPresent) {
-            firstPresent = false;
-            if (korvid::Event* ev = firstFrame_.load()) ev->set();
-            j = 0;
-            blockStart = NowMs();
-        }
-
-        // Pacing against the due time of the previous picture.
-        const std::int64_t t = NowMs();
-        const std::int64_t elapsed = t - due;
-        if (elapsed < interval) {
-            const std::int64_t wait = interval - elapsed;
-            if (wait <= 1000) {
-                SleepUntil(AtMs(due + interval));
-                due += interval;
-            } else {
-                // Slow rates: show zoom and band changes while waiting.
-                const std::int64_t end = t + wait;
-                for (;;) {
-                    const std::int64_t left = end - NowMs();
-                    if (left <= 0 || !SleepFor(static_cast<int>(std::min<std::int64_t>(left, kLongWaitSliceMs)))) break;
-                    PresentCurrent();
-                    std::lock_guard<std::mutex> lock(lock_);
-                    if (pm_.request) break;
-                }
-                due = NowMs();
-            }
-        } else if (elapsed - interval >= interval) {
-            SleepFor(startInterval);
-            due = NowMs();
+// Lock held. The next picture of the read set by play mode; `backward` is the
+// direction of a later swap.
+void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
+    turn.mode = pm_.mode;
+    const int rsr = renderSkipRate_;
+    auto flushTo = [&](CGroupBuffer::ReadResult result) {
+        turn.read = result;
+        pm_.resync = true;
+        pm_.flush = false;
+        GST_DEBUG_OBJECT(element_, "mode %d: rest of the read set dropped, fresh group to follow", turn.mode);
+    };
+    switch (turn.mode) {
+    case korvid::kPlay:
+    case korvid::kFastForward:
+        if (pm_.flush) {
+            flushTo(groups_.ReadForwardToEnd());
         } else {
-            due = t;
+            turn.read = groups_.ReadForward(&turn.picture);
+            if (turn.picture && turn.mode == korvid::kFastForward && rsr > 1)
+                turn.speedText = QStringLiteral("%1X Search").arg(rsr);
         }
-        ++j;
+        break;
+    case korvid::kRewind:
+        // Slow rewind reads each group backwards; fast rewind gets its groups
+        // already in reverse order and reads them forwards.
+        turn.backward = rsr < 3;
+        if (!pm_.flush) {
+            turn.read = turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+            if (turn.picture) turn.speedText = QStringLiteral("-%1X Search").arg(rsr);
+        } else {
+            flushTo(turn.backward ? groups_.ReadForwardToEnd() : groups_.ReadBackwardToStart());
+        }
+        break;
+    case korvid::kNextPicture:
+    case korvid::kPreviousPicture:
+        if (!pm_.stepPending) break;
+        turn.backward = turn.mode == korvid::kPreviousPicture;
+        if (!pm_.flush) {
+            turn.read = turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+        } else {
+            flushTo(turn.backward ? groups_.ReadBackwardToStart() : groups_.ReadForwardToEnd());
+            clock.hold = 4;
+        }
+        break;
+    default:
+        break;
+    }
+    GST_LOG_OBJECT(element_, "mode %d, skip rate %d: read result %d, position %d of %d%s", turn.mode, rsr,
+                   int(turn.read), groups_.readPosition(), groups_.readCount(), turn.picture ? "" : ", no picture");
+}
+
+// Fast rewind shows the groups' sync pictures only: the source sends one
+// picture per group then, and anything else in the set is left over from
+// before. Every other mode shows every picture, the groups' first included.
+bool CPexaroFilter::ShowsPicture(std::uint8_t mode, int renderSkipRate, int syncAnswer) const {
+    if (slowMode_ || syncAnswer == kSyncUnknown) return true;
+    const bool fastRewind = mode == korvid::kRewind && renderSkipRate > 2;
+    return !fastRewind || syncAnswer == 0;
+}
+
+// Lock held. Copies the picked picture into the composition and publishes its
+// position, unless the sync-answer rule passes it over; true when copied.
+bool CPexaroFilter::ComposeUnlessSkipped(Turn& turn) {
+    if (!turn.picture) return false;
+    if (!turn.speedText.isEmpty()) CPexaroDisplay::DrawSpeedText(turn.picture->image, turn.speedText);
+    if (!ShowsPicture(turn.mode, renderSkipRate_, turn.picture->syncAnswer)) {
+        GST_DEBUG_OBJECT(element_, "position %d passed over: no sync point in fast rewind", groups_.readPosition());
+        return false;
+    }
+    if (display_) display_->SetComposition(turn.picture->image);
+    if (korvid::SharedWord* index = pictureIndex_.load()) index->store(groups_.readPosition());
+    return true;
+}
+
+// Lock held. At the end (or start) of the read set: answer a pending resync,
+// swap in the next set, or count the turns without one and give up on it.
+// The set's last picture, read together with its edge, is still shown.
+CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock) {
+    if (turn.read != CGroupBuffer::kReadEnd && turn.read != CGroupBuffer::kReadStart) return Edge::Go;
+    if (pm_.resync) {
+        if (groups_.swapPending()) {
+            groups_.setSwapPending(false);
+            groups_.EmptyWrite();
+        }
+        pm_.request = false;
+        pm_.resync = false;
+        GST_DEBUG_OBJECT(element_, "read set done: pending group dropped, fresh group requested");
+        RequestNextGroup();
+        return turn.picture ? Edge::Go : Edge::StartOver;
+    }
+    if (groups_.swapPending()) {
+        // The new set is read at the rate it was sent for, so the direction
+        // follows that rate, not the one just finished.
+        renderSkipRate_ = SharedSkipRate();
+        if (turn.mode == korvid::kRewind) turn.backward = renderSkipRate_ < 3;
+        groups_.Swap(turn.backward);
+        pm_.currentInterval = IntervalForSkipRate(baseInterval_, renderSkipRate_, slowMode_);
+        pm_.request = false;
+        GST_DEBUG_OBJECT(element_, "swap: %d pictures read %s at skip rate %d, interval %d ms; next group requested",
+                         groups_.readCount(), turn.backward ? "backwards" : "forwards", renderSkipRate_,
+                         pm_.currentInterval);
+        RequestNextGroup();
+        clock.exhausted = 0;
+    } else if (arrived_.exchange(false)) {
+        clock.exhausted = 0;  // a slowly paced set is still coming in
+    } else if (++clock.exhausted >= kExhaustedLimit) {
+        groups_.setSwapPending(false);
+        groups_.EmptyWrite();
+        pm_.request = false;
+        pm_.resync = false;
+        clock.exhausted = 0;
+        GST_DEBUG_OBJECT(element_, "no group came in %d turns: write side emptied, group requested again",
+                         kExhaustedLimit);
+        RequestNextGroup();
+    }
+    return Edge::Go;
+}
+
+// Lock held. In play, each block of pictures moves the interval so that the
+// block takes its nominal time, within 2 ms of the starting interval.
+void CPexaroFilter::AdaptBlockRate(std::uint8_t mode, RenderClock& clock) {
+    if (mode != korvid::kPlay || frameRate_ <= 1 || clock.pictures < blockPictures_) return;
+    const std::int64_t t = NowMs();
+    if (!clock.firstBlock) {
+        const std::int64_t took = t - clock.blockStart;
+        std::int64_t k = 2 * static_cast<std::int64_t>(blockMs_) - took;
+        if (k > blockMs_ + 500 || k < 0) k = blockMs_;
+        int ci = static_cast<int>(k / std::max(blockPictures_, 1));
+        if (ci < 0) ci = startInterval_;
+        pm_.currentInterval = std::clamp(ci, startInterval_ - 2, startInterval_ + 2);
+        GST_DEBUG_OBJECT(element_, "block of %d pictures took %lld ms (nominal %d): interval %d ms", blockPictures_,
+                         static_cast<long long>(took), blockMs_, pm_.currentInterval);
+    }
+    clock.firstBlock = false;
+    clock.pictures = 0;
+    clock.blockStart = t;
+}
+
+// Lock held (released while sleeping). After a step that dropped the rest of
+// a set, the first pictures of the fresh group are taken without showing
+// them; true when this turn ends here.
+bool CPexaroFilter::HoldsBack(const Turn& turn, RenderClock& clock, std::unique_lock<std::mutex>& lock) {
+    if (clock.hold <= 0) return false;
+    if (turn.picture) {
+        --clock.hold;
+        GST_DEBUG_OBJECT(element_, "position %d held back after a step, %d to go", groups_.readPosition(),
+                         clock.hold);
+        return true;
+    }
+    lock.unlock();
+    SleepFor(20);
+    ++clock.pictures;
+    return true;
+}
+
+// Lock not held. Shows the composition; the first picture of the thread's
+// life sets the first-frame event and restarts the block timing.
+void CPexaroFilter::Present(const Turn& turn, RenderClock& clock) {
+    if (turn.display) turn.display->PresentComposition(turn.zoom, turn.band);
+    GST_DEBUG_OBJECT(element_, "presented in mode %d%s%s", turn.mode, turn.zoom ? ", zoomed" : "",
+                     turn.band ? ", with band" : "");
+    if (!clock.firstPresent) return;
+    clock.firstPresent = false;
+    if (korvid::Event* ev = firstFrame_.load()) ev->set();
+    clock.pictures = 0;
+    clock.blockStart = NowMs();
+}
+
+// Lock not held. Waits out the interval since the previous picture was due;
+// waits longer than a second re-present the picture so zoom and band changes
+// show, and end early on a request.
+void CPexaroFilter::Pace(const Turn& turn, RenderClock& clock) {
+    const std::int64_t t = NowMs();
+    const std::int64_t elapsed = t - clock.due;
+    const int interval = turn.interval;
+    if (elapsed < interval) {
+        const std::int64_t wait = interval - elapsed;
+        GST_DEBUG_OBJECT(element_, "pacing: %lld ms to the next picture (interval %d)", static_cast<long long>(wait),
+                         interval);
+        if (wait <= 1000) {
+            SleepUntil(AtMs(clock.due + interval));
+            clock.due += interval;
+            return;
+        }
+        const std::int64_t end = t + wait;
+        for (;;) {
+            const std::int64_t left = end - NowMs();
+            if (left <= 0 || !SleepFor(static_cast<int>(std::min<std::int64_t>(left, kLongWaitSliceMs)))) break;
+            PresentCurrent();
+            std::lock_guard<std::mutex> lock(lock_);
+            if (pm_.request) {
+                GST_DEBUG_OBJECT(element_, "pacing: long wait broken by a request");
+                break;
+            }
+        }
+        clock.due = NowMs();
+    } else if (elapsed - interval >= interval) {
+        GST_DEBUG_OBJECT(element_, "pacing: %lld ms late, a start interval's rest instead",
+                         static_cast<long long>(elapsed - interval));
+        SleepFor(turn.startInterval);
+        clock.due = NowMs();
+    } else {
+        clock.due = t;
     }
 }
 
@@ -630,6 +679,7 @@ int CPexaroFilter::SetFrameRate(int picturesPerSecond) {
     std::lock_guard<std::mutex> lock(lock_);
     frameRate_ = picturesPerSecond;
     baseInterval_ = pm_.currentInterval = startInterval_ = *interval;
+    GST_DEBUG_OBJECT(element_, "frame rate %d: interval %d ms", picturesPerSecond, baseInterval_);
     return 0;
 }
 
@@ -639,6 +689,9 @@ int CPexaroFilter::SetPlayMode(int mode) {
         std::lock_guard<std::mutex> lock(lock_);
         ApplyPlayModeChange(pm_, mode, SharedSkipRate(), baseInterval_);
         stopMode_ = pm_.mode == korvid::kStop;
+        GST_DEBUG_OBJECT(element_, "play mode %d at skip rate %d: %s, resync %d, flush %d, step %d", pm_.mode,
+                         pm_.skipRateCopy, pm_.reverse ? "backwards" : "forwards", pm_.resync, pm_.flush,
+                         pm_.stepPending);
         restart = !stopMode_ && threadEnded_ && display_ && !quit_;
     }
     WakeRenderThread();
@@ -720,15 +773,20 @@ int CPexaroFilter::IsZoomed() {
 
 int CPexaroFilter::SetRateCode(int rateCode, int videoType) {
     // Codes the recorder does not define keep the current rate.
-    const auto entry = LookupRateCode(rateCode, videoType);
-    if (!entry) return 0;
-    const auto interval = IntervalFromRate(entry->picturesPerSecond);
+    const auto pacing = PacingForRateCode(rateCode, videoType);
+    if (!pacing) {
+        GST_DEBUG_OBJECT(element_, "rate code %d of family %d unknown: rate kept", rateCode, videoType);
+        return 0;
+    }
+    GST_DEBUG_OBJECT(element_, "rate code %d of family %d: interval %d ms, blocks of %d pictures in %d ms%s",
+                     rateCode, videoType, pacing->baseIntervalMs, pacing->rate.blockPictures, pacing->rate.blockMs,
+                     pacing->rate.slow ? ", slow" : "");
     std::lock_guard<std::mutex> lock(lock_);
-    frameRate_ = entry->picturesPerSecond;
-    baseInterval_ = pm_.currentInterval = startInterval_ = *interval;
-    blockPictures_ = entry->blockPictures;
-    blockMs_ = entry->blockMs;
-    slowMode_ = entry->slow;
+    frameRate_ = pacing->rate.picturesPerSecond;
+    baseInterval_ = pm_.currentInterval = startInterval_ = pacing->baseIntervalMs;
+    blockPictures_ = pacing->rate.blockPictures;
+    blockMs_ = pacing->rate.blockMs;
+    slowMode_ = pacing->rate.slow;
     return 0;
 }
 

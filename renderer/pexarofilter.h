@@ -16,6 +16,7 @@
 #include <QSize>
 
 #include <array>
+#include <cstdint>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -79,7 +80,38 @@ public:
     int SetFirstFrameEvent(korvid::Event* event) override;
 
 private:
+    // The render thread's timing across turns.
+    struct RenderClock {
+        std::int64_t due = 0;         // ms, when the last picture was due
+        std::int64_t blockStart = 0;  // ms, start of the rate-adaptation block
+        int pictures = 0;             // turns in the current block
+        int hold = 0;                 // pictures still to take without showing them
+        int exhausted = 0;            // turns at the set's edge without a new set
+        bool firstPresent = true;
+        bool firstBlock = true;
+    };
+    // What one turn of the render thread decided.
+    struct Turn {
+        std::uint8_t mode = 0;
+        pexaro::GroupSlot* picture = nullptr;
+        pexaro::CGroupBuffer::ReadResult read = pexaro::CGroupBuffer::kReadNone;
+        bool backward = false;  // direction of a swap made this turn
+        QString speedText;
+        CPexaroDisplay* display = nullptr;
+        std::optional<QRect> zoom, band;
+        int interval = 0, startInterval = 0;
+    };
+    enum class Edge { Go, StartOver };
+
     void RenderLoop();
+    void PickByMode(Turn& turn, RenderClock& clock);
+    bool ShowsPicture(std::uint8_t mode, int renderSkipRate, int syncAnswer) const;
+    bool ComposeUnlessSkipped(Turn& turn);
+    Edge AtReadSetEdge(Turn& turn, RenderClock& clock);
+    void AdaptBlockRate(std::uint8_t mode, RenderClock& clock);
+    bool HoldsBack(const Turn& turn, RenderClock& clock, std::unique_lock<std::mutex>& lock);
+    void Present(const Turn& turn, RenderClock& clock);
+    void Pace(const Turn& turn, RenderClock& clock);
     void StartRenderThread();
     void StopRenderThread();
     // Interruptible sleeps of the render thread; false when it must end.

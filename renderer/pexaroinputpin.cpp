@@ -1,5 +1,6 @@
 #include "pexaroinputpin.h"
 
+#include "pexarodebug.h"
 #include "pexarofilter.h"
 
 namespace {
@@ -38,10 +39,13 @@ gboolean CPexaroInputPin::Event(GstPad* pad, GstObject*, GstEvent* event) {
         GstVideoInfo info;
         ok = caps && gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGRx;
         if (ok) self->filter_->SetMediaType(info);
+        if (ok) GST_DEBUG_OBJECT(pad, "pictures of %dx%d", GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
+        else GST_WARNING_OBJECT(pad, "refused caps %" GST_PTR_FORMAT, caps);
         break;
     }
     case GST_EVENT_EOS:
         // A sink reports the end of the stream to the bin itself.
+        GST_DEBUG_OBJECT(pad, "end of stream");
         gst_element_post_message(self->element_, gst_message_new_eos(GST_OBJECT(self->element_)));
         break;
     default:

@@ -5,9 +5,7 @@
 #define PACKAGE "korvid"
 #endif
 
-namespace {
-gboolean PluginInit(GstPlugin* plugin) { return gst_pexaro_register(plugin); }
-}  // namespace
+static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(pexarosink, plugin); }
 
-GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, pexaro, "Korvid video renderer", PluginInit, "1.0",
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, pexaro, "Korvid video renderer", plugin_init, "1.0",
                   "Proprietary", "Korvid", "https://korvid.invalid")

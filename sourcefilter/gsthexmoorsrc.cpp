@@ -26,7 +26,10 @@ struct _GstHexmoorSrc {
     hexmoor::CHexmoorFilter* filter;
 };
 
-G_DEFINE_TYPE(GstHexmoorSrc, gst_hexmoor_src, GST_TYPE_ELEMENT)
+G_DEFINE_TYPE_WITH_CODE(GstHexmoorSrc, gst_hexmoor_src, GST_TYPE_ELEMENT,
+                        GST_DEBUG_CATEGORY_INIT(hexmoor_debug, "hexmoorsrc", 0, "Korvid recording source"))
+
+GST_ELEMENT_REGISTER_DEFINE(hexmoorsrc, "hexmoorsrc", GST_RANK_NONE, GST_TYPE_HEXMOOR_SRC)
 
 enum { PROP_0, PROP_LOCATION, PROP_CONTROL };
 
@@ -211,10 +214,7 @@ static void gst_hexmoor_src_class_init(GstHexmoorSrcClass* klass) {
                                           "Korvid");
 }
 
-static gboolean plugin_init(GstPlugin* plugin) {
-    GST_DEBUG_CATEGORY_INIT(hexmoor_debug, "hexmoorsrc", 0, "Korvid recording source");
-    return gst_element_register(plugin, "hexmoorsrc", GST_RANK_NONE, GST_TYPE_HEXMOOR_SRC);
-}
+static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(hexmoorsrc, plugin); }
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, hexmoor, "Korvid recording source", plugin_init, "1.0",
                   "Proprietary", "Korvid", "https://korvid.invalid/")

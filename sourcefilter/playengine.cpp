@@ -1,6 +1,7 @@
 #include "playengine.h"
 
 #include "pictures.h"
+#include "ratetable.h"
 
 #include <algorithm>
 #include <chrono>
@@ -40,18 +41,9 @@ std::int64_t frameDurationFor(int fps) {
 }
 
 int frameRateForHeader(std::uint32_t rateIndex, std::uint8_t videoType) {
-    struct Row {
-        std::uint32_t a;
-        int type0, type1;
-    };
-    static const Row rows[] = {{1, 30, 25},  {2, 15, 13},  {3, 10, 8},   {4, 6, 6},    {5, 6, 5},
-                               {8, 3, 3},    {10, 3, 3},   {25, 1, 1},   {30, 1, 1},   {50, 1, 1},
-                               {60, 1, 1},   {125, 1, 1},  {150, 1, 1},  {250, 1, 1},  {300, 1, 1}};
-    const std::uint32_t a = rateIndex + 1;
-    if (videoType > 1) return 30;
-    for (const Row& r : rows)
-        if (r.a == a) return videoType == 0 ? r.type0 : r.type1;
-    return 30;
+    if (rateIndex >= 0x7fffffff) return 30;
+    const auto entry = korvid::LookupRateNumber(int(rateIndex) + 1, videoType);
+    return entry ? entry->picturesPerSecond : 30;
 }
 
 std::array<std::uint8_t, 8> SharedState::timeStampBytes() const {
@@ -687,7 +679,8 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
             posGop_ = g >= 0 ? g : posGop_ + 1;
             return Pass::Continue;
         }
-        if (!putRuleAllows(info)) continue;
+        // A packet without picture bytes could not carry the group end.
+        if (length == 0 || !putRuleAllows(info)) continue;
         hold(info, data, length);
     }
 }
@@ -751,6 +744,7 @@ CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
             if (splitPictures(data, length, two, 2) == 2) length = std::uint32_t(two[1]);
             info.intra = qmr3::isIntraPicture(data, length, 0);
         }
+        if (length == 0) continue;  // a damaged packet without a picture
         info.mark = delivered == 0 ? GroupMark::Arm : GroupMark::None;
         hold(info, data, length);
         ++delivered;
@@ -845,12 +839,13 @@ bool CPlayEngine::readAhead(EntryInfo& info, std::uint32_t& length, std::uint64_
         const std::uint8_t* data;
         std::uint32_t n;
         videoFacts(pk, info, data, n);
+        if (n == 0) continue;  // no picture in it: the group after it follows
         std::size_t two[2];
         if (splitPictures(data, n, two, 2) == 2) n = std::uint32_t(two[1]);
         std::memcpy(stored_.get(), data, n);
         length = n;
         offset = pk.offset;
-        found = n > 0;
+        found = true;
         break;
     }
     parser_.reset();
@@ -867,6 +862,9 @@ CPlayEngine::Pass CPlayEngine::deliverGroup(const Pkt& pk) {
     videoFacts(pk, info, data, length);
     std::memcpy(group_.get(), data, length);
     const std::size_t n = splitPictures(group_.get(), length, starts_.get(), kMaxPictures);
+    // A damaged packet without pictures: nothing would end its group, so the
+    // renderer would never ask for the next one. The group is left out.
+    if (n == 0) return Pass::Continue;
     EntryInfo next;
     std::uint32_t nextLength = 0;
     std::uint64_t nextOffset = 0;

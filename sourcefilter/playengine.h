@@ -271,7 +271,8 @@ private:
 // its NTSC duration, other rates their exact one.
 std::int64_t frameDurationFor(int fps);
 
-// The viewer's frame-rate value for a header's rate index (offset 4) and video type.
+// The pictures per second the viewer would pace a header's rate index (offset
+// 4) and video type at; 30 where the recorder defines no such rate.
 int frameRateForHeader(std::uint32_t rateIndex, std::uint8_t videoType);
 
 }  // namespace hexmoor

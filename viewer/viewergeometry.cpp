@@ -1,5 +1,7 @@
 #include "viewergeometry.h"
 
+#include "ratetable.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -39,20 +41,10 @@ double VolumeFactor(std::int32_t v) {
 }
 
 void RateForVideoInfo(int a, int videoType, std::uint8_t& value, std::int32_t& code) {
-    struct Row { int a; int v0, c0, v1, c1; };
-    static const Row rows[] = {
-        {1, 30, 1, 25, 1},    {2, 15, 2, 13, 2},    {3, 10, 3, 8, 3},       {4, 6, 5, 6, 4},
-        {5, 6, 5, 5, 5},      {8, 3, 8, 3, 8},      {10, 3, 10, 3, 5},      {25, 1, 30, 1, 25},
-        {30, 1, 30, 1, 25},   {50, 1, 60, 1, 50},   {60, 1, 60, 1, 50},     {125, 1, 150, 1, 125},
-        {150, 1, 150, 1, 125}, {250, 1, 300, 1, 250}, {300, 1, 300, 1, 250},
-    };
     code = a;
-    if (videoType != 0 && videoType != 1) return;
-    for (const Row& r : rows) {
-        if (r.a != a) continue;
-        value = std::uint8_t(videoType == 0 ? r.v0 : r.v1);
-        code = videoType == 0 ? r.c0 : r.c1;
-        return;
+    if (const auto entry = korvid::LookupRateNumber(a, videoType)) {
+        value = std::uint8_t(entry->picturesPerSecond);
+        code = entry->rateCode;
     }
 }
 

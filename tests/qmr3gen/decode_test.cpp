@@ -265,10 +265,34 @@ TEST(Generator, RefusesWhatItCannotWriteAndLeavesNothing) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.qmr3")));
     EXPECT_FALSE(generateRecording("/nonexistent-folder/x.qmr3", GenOptions{}).ok);
-    EXPECT_EQ(rateIndexFor(30, 0), 0);
-    EXPECT_EQ(rateIndexFor(6, 0), 3);
-    EXPECT_EQ(rateIndexFor(25, 1), 0);
-    EXPECT_EQ(rateIndexFor(5, 1), 4);
+}
+
+TEST(Generator, PictureLessPacketsLandWhereAsked) {
+    TempDir dir;
+    GenOptions o;
+    o.fps = 5;
+    o.gop = 5;
+    o.seconds = 3;
+    o.gopMode = true;
+    o.damage = {{DamageKind::EmptyPicture, 0}, {DamageKind::MotionShort, 2}};
+    ASSERT_TRUE(generateRecording(dir.file("p.qmr3"), o).ok);
+    Qmr3Reader r;
+    ASSERT_TRUE(r.open(dir.file("p.qmr3")));
+    Qmr3Reader::Packet p;
+    std::vector<std::uint32_t> lengths;
+    std::vector<bool> maps;
+    while (r.readNext(p) == Qmr3Reader::Status::Ok) {
+        lengths.push_back(p.payloadLength);
+        maps.push_back(p.header.hasMotionMap());
+    }
+    ASSERT_EQ(lengths.size(), 3u);  // one packet per group, still indexed
+    EXPECT_EQ(lengths[0], 0u);
+    EXPECT_GT(lengths[1], kMotionMapBytes);
+    EXPECT_EQ(lengths[2], kMotionMapBytes);
+    EXPECT_EQ(maps, (std::vector<bool>{false, false, true}));
+    Qmr3FileHeader h;
+    ASSERT_TRUE(r.readFileHeader(h));
+    EXPECT_EQ(r.readGopIndex(h).size(), 3u);
 }
 
 TEST(Generator, ClockGapsAndDamageLandWhereAsked) {

@@ -137,7 +137,7 @@ TEST_F(Presentation, PicturesTakenInWhileDeliveryIsDisabledAreDropped) {
 
 class RewindSlow : public Presentation, public ::testing::WithParamInterface<int> {};
 
-TEST_P(RewindSlow, ShowsOnlyNonSyncPicturesInReverse) {
+TEST_P(RewindSlow, ShowsEveryPictureInReverse) {
     const int rate = GetParam();
     PexaroPipeline p;
     p.control()->SetFrameRate(100);
@@ -156,9 +156,9 @@ TEST_P(RewindSlow, ShowsOnlyNonSyncPicturesInReverse) {
     groups.push_back(Group(300, 15, {0, 6}));
     p.StartFeeding(groups);
     p.target().Release();
-    // The current group backwards first; the intra picture 100 is left out.
-    const auto expected = Concat({Reversed(Range(101, 114)), Reversed(Range(201, 214)),
-                                  Reversed(Without(Range(301, 314), {306}))});
+    // The current group backwards first, then each later one, sync pictures
+    // (the groups' first, and 306) included.
+    const auto expected = Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), Reversed(Range(300, 314))});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     auto log = p.target().Log();
@@ -196,10 +196,10 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     groups.push_back(Group(300, 15, {0, 5, 10}));
     groups.push_back(Group(400, 15, {0, 5, 10}));
     groups.push_back(Group(500, 15, {0, 3, 9, 14}));
-    p.target().HoldAt(45);  // 214, the first picture of the group that follows the rewind's request
+    p.target().HoldAt(46);  // 214, the first picture of the group that follows the rewind's request
     p.StartFeeding(groups);
     p.target().Release();
-    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
+    ASSERT_TRUE(p.target().WaitForCount(46)) << Describe(p.target().Frames());
     EXPECT_EQ(p.target().Log().back().frame, 214u);
     p.words().skipRate = rate;
     p.control()->SetPlayMode(korvid::kRewind);
@@ -207,7 +207,7 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     p.target().Release();
 
     const auto expected =
-        Concat({Reversed(Range(101, 114)), Reversed(Range(200, 214)), {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
+        Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     ASSERT_TRUE(p.target().QuietFor(300ms));
@@ -222,7 +222,7 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
 
 INSTANTIATE_TEST_SUITE_P(FourTimesAndAbove, RewindFast, ::testing::Values(4, 8, 16));
 
-TEST_F(Presentation, RewindShowsEveryPictureWhoseSyncAnswerIsUnknown) {
+TEST_F(Presentation, RewindShowsPicturesWithoutASyncAnswerToo) {
     PexaroPipeline p;
     p.control()->SetFrameRate(100);
     p.control()->SetPlayMode(korvid::kPlay);
@@ -232,12 +232,11 @@ TEST_F(Presentation, RewindShowsEveryPictureWhoseSyncAnswerIsUnknown) {
     p.StartFeeding({a, b});
     ASSERT_TRUE(p.target().WaitForCount(30));
     p.control()->SetPlayMode(korvid::kRewind);
-    // All of them backwards; the first picture comes with the start of the
-    // set, where the pending resync starts over without presenting it.
-    ASSERT_TRUE(p.target().WaitForCount(44)) << Describe(p.target().Frames());
+    // All of them backwards, the first one with the start of the set.
+    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
     EXPECT_TRUE(p.target().QuietFor(200ms));
     auto frames = p.target().Frames();
-    EXPECT_EQ(std::vector<std::uint32_t>(frames.begin() + 30, frames.end()), Reversed(Range(101, 114)));
+    EXPECT_EQ(std::vector<std::uint32_t>(frames.begin() + 30, frames.end()), Reversed(Range(100, 114)));
 }
 
 TEST_F(Presentation, FastForwardShowsEveryPictureWithTheSpeedText) {
@@ -284,15 +283,15 @@ TEST_F(Presentation, PreviousAndNextPictureShowExactlyOnePicturePerRequest) {
     p.control()->SetPlayMode(korvid::kPause);
     EXPECT_TRUE(p.target().QuietFor(100ms));
 
-    // Backwards from the end: the last picture again, then earlier ones;
-    // the sync picture 112 is stepped over.
-    const std::vector<std::uint32_t> back = {114, 113, 111, 110, 109};
+    // Backwards from the end: the last picture again, then one earlier
+    // picture a step, the sync picture 112 among them.
+    const std::vector<std::uint32_t> back = {114, 113, 112, 111, 110};
     for (size_t i = 0; i < back.size(); ++i) {
         p.control()->SetPlayMode(korvid::kPreviousPicture);
         ASSERT_TRUE(p.target().WaitForCount(31 + i)) << "step " << i;
         EXPECT_EQ(p.target().Log().back().frame, back[i]);
     }
-    const std::vector<std::uint32_t> forward = {109, 110, 111};
+    const std::vector<std::uint32_t> forward = {110, 111, 112};
     for (size_t i = 0; i < forward.size(); ++i) {
         p.control()->SetPlayMode(korvid::kNextPicture);
         ASSERT_TRUE(p.target().WaitForCount(36 + i)) << "step " << i;

@@ -239,7 +239,7 @@ TEST(PacketReader, KeepsOnlyTheUsableStartOfTheGopTable) {
     EXPECT_EQ(rd.gopCount(), 0u);
 }
 
-TEST(Timing, FrameDurationAndViewerRateTable) {
+TEST(Timing, FrameDuration) {
     EXPECT_EQ(frameDurationFor(30), 333667);
     EXPECT_EQ(frameDurationFor(15), 667334);
     EXPECT_EQ(frameDurationFor(10), 1001001);
@@ -249,15 +249,4 @@ TEST(Timing, FrameDurationAndViewerRateTable) {
     EXPECT_EQ(frameDurationFor(25), 400000);
     EXPECT_EQ(frameDurationFor(8), 1250000);
     EXPECT_EQ(frameDurationFor(0), 333667);
-
-    EXPECT_EQ(frameRateForHeader(0, 0), 30);
-    EXPECT_EQ(frameRateForHeader(1, 0), 15);
-    EXPECT_EQ(frameRateForHeader(2, 0), 10);
-    EXPECT_EQ(frameRateForHeader(3, 0), 6);
-    EXPECT_EQ(frameRateForHeader(0, 1), 25);
-    EXPECT_EQ(frameRateForHeader(1, 1), 13);
-    EXPECT_EQ(frameRateForHeader(4, 1), 5);
-    EXPECT_EQ(frameRateForHeader(29, 0), 1);
-    EXPECT_EQ(frameRateForHeader(6, 0), 30);  // not in the table
-    EXPECT_EQ(frameRateForHeader(0, 2), 30);  // unknown video type
 }

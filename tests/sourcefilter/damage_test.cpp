@@ -169,3 +169,81 @@ TEST(Damage, HostileFieldsEndPlaybackCleanly) {
         EXPECT_TRUE(h.errors().empty());
     }
 }
+
+namespace {
+
+std::vector<long> framesWithout(long pictures, long from, long to) {
+    std::vector<long> v;
+    for (long f = 0; f < pictures; ++f)
+        if (f < from || f > to) v.push_back(f);
+    return v;
+}
+
+}  // namespace
+
+// A group-mode packet without a picture (an empty payload, or a motion map
+// flag over the map alone) is left out; the groups after it play and the
+// recording ends once.
+class PictureLessGroup : public ::testing::TestWithParam<qmr3::DamageKind> {};
+
+TEST_P(PictureLessGroup, FirstGroupIsLeftOutAndPlaybackGoesOn) {
+    testrec::TempDir dir;
+    auto o = smallRecording(10, 5, 4);
+    o.gopMode = true;
+    o.damage = {{GetParam(), 0}};
+    Config s;
+    s.path = writeRecording(dir, "first.qmr3", o);
+    s.gopMode = true;
+    Harness h(s);
+    playToEnd(h);
+    EXPECT_EQ(rendererView(h.pictures()), framesWithout(40, 0, 4));
+    EXPECT_TRUE(h.errors().empty());
+}
+
+TEST_P(PictureLessGroup, GroupInTheMiddleIsLeftOut) {
+    testrec::TempDir dir;
+    auto o = smallRecording(10, 5, 4);
+    o.gopMode = true;
+    o.audio = qmr3::AudioKind::Pcm;
+    // Packet numbers count the sound: find the fourth group's packet.
+    const std::string probe = writeRecording(dir, "probe.qmr3", o);
+    int packet = -1;
+    {
+        qmr3::Qmr3Reader r;
+        ASSERT_TRUE(r.open(probe));
+        qmr3::Qmr3Reader::Packet p;
+        int video = 0;
+        for (int i = 0; r.readNext(p) == qmr3::Qmr3Reader::Status::Ok; ++i)
+            if (p.header.stream == qmr3::kStreamVideo && video++ == 3) {
+                packet = i;
+                break;
+            }
+    }
+    ASSERT_GE(packet, 0);
+    o.damage = {{GetParam(), packet}};
+    Config s;
+    s.path = writeRecording(dir, "middle.qmr3", o);
+    s.gopMode = true;
+    Harness h(s);
+    playToEnd(h);
+    EXPECT_EQ(rendererView(h.pictures()), framesWithout(40, 15, 19));
+    EXPECT_TRUE(h.errors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, PictureLessGroup,
+                         ::testing::Values(qmr3::DamageKind::EmptyPicture, qmr3::DamageKind::MotionShort),
+                         [](const auto& info) {
+                             return info.param == qmr3::DamageKind::EmptyPicture ? "Empty" : "MapOnly";
+                         });
+
+TEST(Damage, EmptyLastPictureOfAGroupStillEndsIt) {
+    testrec::TempDir dir;
+    auto o = smallRecording(10, 5, 4);
+    o.damage = {{qmr3::DamageKind::EmptyPicture, 4}};  // picture 4, the first group's last
+    Config s;
+    s.path = writeRecording(dir, "emptylast.qmr3", o);
+    Harness h(s);
+    playToEnd(h);
+    EXPECT_EQ(rendererView(h.pictures()), framesWithout(40, 4, 4));
+    EXPECT_TRUE(h.errors().empty());
+}

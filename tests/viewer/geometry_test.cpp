@@ -57,31 +57,6 @@ TEST(Volume, HundredthsOfDecibelToFactor) {
     EXPECT_NEAR(lumacast::VolumeFactor(-9999), std::pow(10.0, -9999.0 / 2000), 1e-15);
 }
 
-TEST(RateTable, SetVideoInfoRows) {
-    std::uint8_t value = 99;
-    std::int32_t code = 0;
-    lumacast::RateForVideoInfo(1, 0, value, code);
-    EXPECT_EQ(value, 30);
-    EXPECT_EQ(code, 1);
-    lumacast::RateForVideoInfo(2, 1, value, code);
-    EXPECT_EQ(value, 13);
-    EXPECT_EQ(code, 2);
-    lumacast::RateForVideoInfo(10, 1, value, code);
-    EXPECT_EQ(value, 3);
-    EXPECT_EQ(code, 5);
-    lumacast::RateForVideoInfo(300, 0, value, code);
-    EXPECT_EQ(value, 1);
-    EXPECT_EQ(code, 300);
-    // Unlisted: the code is a, the value stays.
-    value = 42;
-    lumacast::RateForVideoInfo(7, 0, value, code);
-    EXPECT_EQ(value, 42);
-    EXPECT_EQ(code, 7);
-    lumacast::RateForVideoInfo(3, 5, value, code);
-    EXPECT_EQ(value, 42);
-    EXPECT_EQ(code, 3);
-}
-
 TEST(RateSteps, ForwardAndRewind) {
     std::vector<int> ff, rew;
     for (int r = 1, i = 0; i < 6; ++i) ff.push_back(r = lumacast::NextForwardRate(r));

@@ -2,12 +2,12 @@
 
 #include "audiowriter.h"
 #include "h264writer.h"
+#include "ratetable.h"
 #include "recordingwriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <span>
 #include <filesystem>
 #include <unistd.h>
 
@@ -68,17 +68,222 @@ void appendTrailer(std::vector<std::uint8_t>& payload, std::uint32_t frameIndex)
 }  // namespace
 
 int rateIndexFor(int fps, int videoType) {
-    struct Row {
-        int fps, index;
-    };
-    static const Row k30[] = {{30, 0}, {15, 1}, {10, 2}, {6, 3}, {3, 7}, {1, 24}};
-    static const Row k25[] = {{25, 0}, {13, 1}, {8, 2}, {6, 3}, {5, 4}, {3, 7}, {1, 24}};
-    for (const Row& r : videoType == 1 ? std::span<const Row>(k25) : std::span<const Row>(k30))
-        if (r.fps == fps) return r.index;
+    if (const auto index = korvid::RateIndexForPicturesPerSecond(fps, videoType)) return *index;
     // Not in the viewer's table: the nearest divisor of the family's full rate.
     const int full = videoType == 1 ? 25 : 30;
     return std::max(0, full / std::max(1, fps) - 1);
 }
+
+namespace {
+
+Qmr3FileHeader fileHeaderFor(const GenOptions& o, int videoType) {
+    Qmr3FileHeader header;
+    const char text[] = "KORVID TEST RECORDING";
+    std::copy(std::begin(text), std::end(text), header.raw.begin() + 32);
+    header.frameRate = std::uint32_t(o.rateIndex.value_or(rateIndexFor(o.fps, videoType)));
+    header.videoType = std::uint8_t(videoType);
+    header.trailerFlag = o.trailer ? 1 : 0;
+    header.gopMode = o.gopMode ? 1 : 0;
+    header.productId = std::uint8_t(o.productId);
+    header.frameRateCode = std::uint32_t(o.fps);
+    header.width = std::uint32_t(o.width);
+    header.height = std::uint32_t(o.height);
+    header.audioKind = o.audio == AudioKind::Adpcm ? kAudioKindAdpcm : 0;
+    return header;
+}
+
+// The packets of one recording in file order: pictures (one per packet, or
+// one group per packet in GOP mode), the sound between them, and the damage
+// asked for at its packet number.
+class PacketStream {
+public:
+    PacketStream(const GenOptions& o, RecordingWriter& out)
+        : o_(o), out_(out), badMagic_(findDamage(o, DamageKind::BadMagic)),
+          oversized_(findDamage(o, DamageKind::Oversized)), emptyPicture_(findDamage(o, DamageKind::EmptyPicture)),
+          motionShort_(findDamage(o, DamageKind::MotionShort)),
+          badFirstTime_(findDamage(o, DamageKind::BadFirstTime) != nullptr),
+          summary_(o.timeEvent ? kEventTime : 0) {}
+
+    void writeAll(H264PictureWriter& video) {
+        for (int s = 0; s < o_.seconds; ++s) {
+            const std::uint8_t flags = eventFlagsAt(o_, s);
+            const bool motion = motionAt(o_, s);
+            if (flags & kEventAlarm) summary_ |= kEventAlarm;
+            if (flags & kEventEmergency) summary_ |= kEventEmergency;
+            if (motion) summary_ |= kEventMotion;
+            for (int p = 0; p < o_.fps; ++p, ++frame_) {
+                const bool intra = frame_ % std::uint32_t(o_.gop) == 0;
+                const auto picture = video.picture(frame_, intra, frame_ / std::uint32_t(o_.gop));
+                if (o_.gopMode) addToGroup(picture, intra, s, flags, motion);
+                else writePicture(picture, intra, s, flags, motion);
+                const std::uint64_t fps = std::uint64_t(o_.fps);
+                writeSoundUpTo(std::uint64_t(s) * kAudioRate + std::uint64_t(p + 1) * kAudioRate / fps, s);
+            }
+        }
+        flushGroup();
+    }
+
+    std::uint32_t pictures() const { return frame_; }
+    std::uint8_t summary() const { return summary_; }
+
+private:
+    Qmr3PacketHeader packetHeader(int second, std::uint8_t stream) const {
+        int clock = second;
+        for (const auto& g : o_.gaps)
+            if (second >= g.atSecond) clock += g.jumpSeconds;
+        Qmr3PacketHeader h;
+        h.stream = stream;
+        h.time = stampAfter(o_, clock);
+        if (o_.gps) {
+            h.gpsLatitude = {35, 41, std::uint16_t((second * 7) % 6000), 'N'};
+            h.gpsLongitude = {139, 45, std::uint16_t((second * 11) % 6000), 'E'};
+        }
+        return h;
+    }
+
+    // A picture packet whose payload holds no picture: nothing, or a motion map alone.
+    void damagePicture(Qmr3PacketHeader& h, std::vector<std::uint8_t>& payload) const {
+        if (h.stream != kStreamVideo) return;
+        if (emptyPicture_ && emptyPicture_->at == packetNo_) payload.clear();
+        if (motionShort_ && motionShort_->at == packetNo_) {
+            const auto map = motionMapFor(0, o_.fps);
+            payload.assign(map.begin(), map.end());
+            h.flags |= kFlagEventHigh;
+        }
+    }
+
+    std::uint64_t emit(Qmr3PacketHeader h, std::vector<std::uint8_t> payload) {
+        if (packetNo_ == 0 && badFirstTime_) h.time.month = 0;
+        if (badMagic_ && badMagic_->at == packetNo_) h.magic[4] = 0x00;
+        damagePicture(h, payload);
+        const std::uint64_t at = out_.writePacket(h, payload.data(), payload.size());
+        if (oversized_ && oversized_->at == packetNo_) {
+            std::vector<std::uint8_t> big(kMaxPayload + 4096, 0xFF);
+            big[0] = big[1] = big[2] = 0;
+            big[3] = 1;
+            big[4] = 0x09;  // access unit delimiter: nothing a decoder would show
+            Qmr3PacketHeader bh = h;
+            bh.stream = kStreamVideo;
+            bh.flags = 0;
+            out_.writePacket(bh, big.data(), big.size());
+        }
+        ++packetNo_;
+        return at;
+    }
+
+    void writeSoundUpTo(std::uint64_t sampleTime, int second) {
+        if (o_.audio == AudioKind::None) return;
+        while (audioSamples_ + kAudioPacketSamples <= sampleTime) {
+            auto payload = o_.audio == AudioKind::Pcm ? pcmPacket(tone_) : adpcmPacket(tone_);
+            emit(packetHeader(second, kStreamAudio), payload);
+            audioSamples_ += kAudioPacketSamples;
+        }
+    }
+
+    void writePicture(const std::vector<std::uint8_t>& picture, bool intra, int second, std::uint8_t flags,
+                      bool motion) {
+        Qmr3PacketHeader h = packetHeader(second, kStreamVideo);
+        h.flags = flags;
+        std::vector<std::uint8_t> payload;
+        if (motion) {
+            auto map = motionMapFor(frame_, o_.fps);
+            payload.insert(payload.end(), map.begin(), map.end());
+            h.flags |= kFlagEventHigh;
+        }
+        payload.insert(payload.end(), picture.begin(), picture.end());
+        if (o_.trailer) appendTrailer(payload, frame_);
+        const std::uint64_t at = emit(h, payload);
+        if (intra) out_.addGopEntry(at);
+    }
+
+    void addToGroup(const std::vector<std::uint8_t>& picture, bool intra, int second, std::uint8_t flags,
+                    bool motion) {
+        if (intra) {
+            flushGroup();
+            groupFirstFrame_ = frame_;
+            groupSecond_ = second;
+        }
+        group_.insert(group_.end(), picture.begin(), picture.end());
+        groupFlags_ |= flags;
+        groupMotion_ = groupMotion_ || motion;
+    }
+
+    void flushGroup() {
+        if (group_.empty()) return;
+        Qmr3PacketHeader h = packetHeader(groupSecond_, kStreamVideo);
+        std::vector<std::uint8_t> payload;
+        if (groupMotion_) {
+            auto map = motionMapFor(groupFirstFrame_, o_.fps);
+            payload.insert(payload.end(), map.begin(), map.end());
+            h.flags |= kFlagEventHigh;
+        }
+        h.flags |= groupFlags_;
+        payload.insert(payload.end(), group_.begin(), group_.end());
+        if (o_.trailer) appendTrailer(payload, groupFirstFrame_);
+        out_.addGopEntry(emit(h, payload));
+        group_.clear();
+        groupFlags_ = 0;
+        groupMotion_ = false;
+    }
+
+    const GenOptions& o_;
+    RecordingWriter& out_;
+    const Damage* badMagic_;
+    const Damage* oversized_;
+    const Damage* emptyPicture_;
+    const Damage* motionShort_;
+    bool badFirstTime_;
+    int packetNo_ = 0;
+    std::uint8_t summary_;
+    ToneSource tone_;
+    std::uint64_t audioSamples_ = 0;
+    std::uint32_t frame_ = 0;
+    // GOP mode: the pictures of the open group.
+    std::vector<std::uint8_t> group_;
+    std::uint32_t groupFirstFrame_ = 0;
+    int groupSecond_ = 0;
+    std::uint8_t groupFlags_ = 0;
+    bool groupMotion_ = false;
+};
+
+// Closes the recording with its summary and GOP table, applies the damage
+// done to the finished file, and gives it its name.
+bool finishRecording(const GenOptions& o, RecordingWriter& out, std::uint8_t summary, const std::string& part,
+                     const std::string& path, GenResult& res) {
+    int span = o.seconds;
+    for (const auto& g : o.gaps)
+        if (g.atSecond < o.seconds) span += g.jumpSeconds;
+
+    RecordingWriter::Finish fin;
+    fin.eventSummary = std::uint8_t(o.summary.value_or(summary));
+    fin.lengthSeconds = std::uint32_t(std::max(0, span));
+    if (findDamage(o, DamageKind::IndexCut)) fin.extraClaimedEntries = 3;
+    if (findDamage(o, DamageKind::IndexOutside) && !out.gopEntries().empty()) {
+        out.setGopEntry(out.gopEntries().size() - 1, std::uint32_t(out.position() + 100000));
+    }
+    res.gops = std::uint32_t(out.gopEntries().size());
+    if (!out.finish(fin)) {
+        std::remove(part.c_str());
+        res.error = "cannot write " + part;
+        return false;
+    }
+    std::error_code ec;
+    auto size = std::filesystem::file_size(part, ec);
+    if (const Damage* cut = findDamage(o, DamageKind::CutShort); cut && !ec) {
+        size = size * std::uint64_t(std::clamp(cut->at, 0, 100)) / 100;
+        if (::truncate(part.c_str(), off_t(size)) != 0) ec = std::make_error_code(std::errc::io_error);
+    }
+    if (!ec) std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::remove(part.c_str());
+        res.error = "cannot write " + path + ": " + ec.message();
+        return false;
+    }
+    res.bytes = size;
+    return true;
+}
+
+}  // namespace
 
 GenResult generateRecording(const std::string& path, const GenOptions& o) {
     GenResult res;
@@ -97,169 +302,18 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
     }
     const int videoType = o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
 
-    Qmr3FileHeader header;
-    const char text[] = "KORVID TEST RECORDING";
-    std::copy(std::begin(text), std::end(text), header.raw.begin() + 32);
-    header.frameRate = std::uint32_t(o.rateIndex.value_or(rateIndexFor(o.fps, videoType)));
-    header.videoType = std::uint8_t(videoType);
-    header.trailerFlag = o.trailer ? 1 : 0;
-    header.gopMode = o.gopMode ? 1 : 0;
-    header.productId = std::uint8_t(o.productId);
-    header.frameRateCode = std::uint32_t(o.fps);
-    header.width = std::uint32_t(o.width);
-    header.height = std::uint32_t(o.height);
-    header.audioKind = o.audio == AudioKind::Adpcm ? kAudioKindAdpcm : 0;
-
     // Written aside and renamed, so a failed run leaves no half recording.
     const std::string part = path + ".part";
     RecordingWriter out;
-    if (!out.open(part, header)) {
+    if (!out.open(part, fileHeaderFor(o, videoType))) {
         res.error = "cannot create " + part;
         return res;
     }
-
-    const Damage* badMagic = findDamage(o, DamageKind::BadMagic);
-    const Damage* oversized = findDamage(o, DamageKind::Oversized);
-    const bool badFirstTime = findDamage(o, DamageKind::BadFirstTime) != nullptr;
-    int packetNo = 0;
-    std::uint8_t summaryAuto = o.timeEvent ? kEventTime : 0;
-    ToneSource tone;
-    std::uint64_t audioSamples = 0;
-
-    auto emit = [&](Qmr3PacketHeader h, const std::vector<std::uint8_t>& payload) {
-        if (packetNo == 0 && badFirstTime) h.time.month = 0;
-        if (badMagic && badMagic->at == packetNo) h.magic[4] = 0x00;
-        const std::uint64_t at = out.writePacket(h, payload.data(), payload.size());
-        if (oversized && oversized->at == packetNo) {
-            std::vector<std::uint8_t> big(kMaxPayload + 4096, 0xFF);
-            big[0] = big[1] = big[2] = 0;
-            big[3] = 1;
-            big[4] = 0x09;  // access unit delimiter: nothing a decoder would show
-            Qmr3PacketHeader bh = h;
-            bh.stream = kStreamVideo;
-            bh.flags = 0;
-            out.writePacket(bh, big.data(), big.size());
-        }
-        ++packetNo;
-        return at;
-    };
-
-    auto packetHeader = [&](int second, std::uint8_t stream) {
-        int clock = second;
-        for (const auto& g : o.gaps)
-            if (second >= g.atSecond) clock += g.jumpSeconds;
-        Qmr3PacketHeader h;
-        h.stream = stream;
-        h.time = stampAfter(o, clock);
-        if (o.gps) {
-            h.gpsLatitude = {35, 41, std::uint16_t((second * 7) % 6000), 'N'};
-            h.gpsLongitude = {139, 45, std::uint16_t((second * 11) % 6000), 'E'};
-        }
-        return h;
-    };
-
-    auto emitAudioUpTo = [&](std::uint64_t sampleTime, int second) {
-        if (o.audio == AudioKind::None) return;
-        while (audioSamples + kAudioPacketSamples <= sampleTime) {
-            auto payload = o.audio == AudioKind::Pcm ? pcmPacket(tone) : adpcmPacket(tone);
-            emit(packetHeader(second, kStreamAudio), payload);
-            audioSamples += kAudioPacketSamples;
-        }
-    };
-
-    std::uint32_t frame = 0;
-    std::vector<std::uint8_t> group;  // GOP mode: the pictures of the open group
-    std::uint32_t groupFirstFrame = 0;
-    int groupSecond = 0;
-    std::uint8_t groupFlags = 0;
-    bool groupMotion = false;
-    auto flushGroup = [&]() {
-        if (group.empty()) return;
-        Qmr3PacketHeader h = packetHeader(groupSecond, kStreamVideo);
-        std::vector<std::uint8_t> payload;
-        if (groupMotion) {
-            auto map = motionMapFor(groupFirstFrame, o.fps);
-            payload.insert(payload.end(), map.begin(), map.end());
-            h.flags |= kFlagEventHigh;
-        }
-        h.flags |= groupFlags;
-        payload.insert(payload.end(), group.begin(), group.end());
-        if (o.trailer) appendTrailer(payload, groupFirstFrame);
-        out.addGopEntry(emit(h, payload));
-        group.clear();
-        groupFlags = 0;
-        groupMotion = false;
-    };
-
-    for (int s = 0; s < o.seconds; ++s) {
-        const std::uint8_t flags = eventFlagsAt(o, s);
-        const bool motion = motionAt(o, s);
-        if (flags & kEventAlarm) summaryAuto |= kEventAlarm;
-        if (flags & kEventEmergency) summaryAuto |= kEventEmergency;
-        if (motion) summaryAuto |= kEventMotion;
-        for (int p = 0; p < o.fps; ++p, ++frame) {
-            const bool intra = frame % std::uint32_t(o.gop) == 0;
-            auto picture = video.picture(frame, intra, frame / std::uint32_t(o.gop));
-            if (o.gopMode) {
-                if (intra) {
-                    flushGroup();
-                    groupFirstFrame = frame;
-                    groupSecond = s;
-                }
-                group.insert(group.end(), picture.begin(), picture.end());
-                groupFlags |= flags;
-                groupMotion = groupMotion || motion;
-            } else {
-                Qmr3PacketHeader h = packetHeader(s, kStreamVideo);
-                h.flags = flags;
-                std::vector<std::uint8_t> payload;
-                if (motion) {
-                    auto map = motionMapFor(frame, o.fps);
-                    payload.insert(payload.end(), map.begin(), map.end());
-                    h.flags |= kFlagEventHigh;
-                }
-                payload.insert(payload.end(), picture.begin(), picture.end());
-                if (o.trailer) appendTrailer(payload, frame);
-                const std::uint64_t at = emit(h, payload);
-                if (intra) out.addGopEntry(at);
-            }
-            emitAudioUpTo(std::uint64_t(s) * kAudioRate + std::uint64_t(p + 1) * kAudioRate / std::uint64_t(o.fps), s);
-        }
-    }
-    flushGroup();
-
-    int span = o.seconds;
-    for (const auto& g : o.gaps)
-        if (g.atSecond < o.seconds) span += g.jumpSeconds;
-
-    RecordingWriter::Finish fin;
-    fin.eventSummary = std::uint8_t(o.summary.value_or(summaryAuto));
-    fin.lengthSeconds = std::uint32_t(std::max(0, span));
-    if (findDamage(o, DamageKind::IndexCut)) fin.extraClaimedEntries = 3;
-    if (findDamage(o, DamageKind::IndexOutside) && !out.gopEntries().empty()) {
-        out.setGopEntry(out.gopEntries().size() - 1, std::uint32_t(out.position() + 100000));
-    }
-    res.gops = std::uint32_t(out.gopEntries().size());
-    if (!out.finish(fin)) {
-        std::remove(part.c_str());
-        res.error = "cannot write " + part;
-        return res;
-    }
-    std::error_code ec;
-    auto size = std::filesystem::file_size(part, ec);
-    if (const Damage* cut = findDamage(o, DamageKind::CutShort); cut && !ec) {
-        size = size * std::uint64_t(std::clamp(cut->at, 0, 100)) / 100;
-        if (::truncate(part.c_str(), off_t(size)) != 0) ec = std::make_error_code(std::errc::io_error);
-    }
-    if (!ec) std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::remove(part.c_str());
-        res.error = "cannot write " + path + ": " + ec.message();
-        return res;
-    }
+    PacketStream packets(o, out);
+    packets.writeAll(video);
+    if (!finishRecording(o, out, packets.summary(), part, path, res)) return res;
     res.ok = true;
-    res.pictures = frame;
-    res.bytes = size;
+    res.pictures = packets.pictures();
     return res;
 }
 

@@ -27,11 +27,22 @@ struct ClockGap {
     int jumpSeconds = 0; // by this much
 };
 
-enum class DamageKind { BadMagic, IndexCut, CutShort, Oversized, BadFirstTime, IndexOutside };
+enum class DamageKind {
+    BadMagic,
+    IndexCut,
+    CutShort,
+    Oversized,
+    BadFirstTime,
+    IndexOutside,
+    EmptyPicture,  // a video packet with an empty payload
+    MotionShort,   // a video packet flagged with a motion map, holding only the 32 map bytes
+};
 
 struct Damage {
     DamageKind kind;
-    int at = 0;  // packet number for BadMagic/Oversized, percent of the file for CutShort
+    // Packet number (audio packets counted) for BadMagic, Oversized,
+    // EmptyPicture and MotionShort; percent of the file for CutShort.
+    int at = 0;
 };
 
 struct GenOptions {

@@ -32,7 +32,10 @@ const char kUsage[] =
     "  --gop-mode            one video packet per group of pictures\n"
     "  --no-trailer          no frame index after the payloads\n"
     "  --damage KIND[@N]     bad-magic@PACKET, oversize@PACKET, cut@PERCENT, index-cut,\n"
-    "                        index-outside, bad-first-time\n";
+    "                        index-outside, bad-first-time, empty@PACKET (a video packet\n"
+    "                        with an empty payload), motion-short@PACKET (a video packet\n"
+    "                        flagged with a motion map and holding only its 32 bytes);\n"
+    "                        PACKET counts every packet from 0, sound included\n";
 
 bool parseInt(const char* s, int& out) {
     if (!s || !*s) return false;
@@ -164,6 +167,8 @@ int main(int argc, char** argv) {
             else if (s == "index-cut") d.kind = DamageKind::IndexCut;
             else if (s == "index-outside") d.kind = DamageKind::IndexOutside;
             else if (s == "bad-first-time") d.kind = DamageKind::BadFirstTime;
+            else if (s == "empty") d.kind = DamageKind::EmptyPicture;
+            else if (s == "motion-short") d.kind = DamageKind::MotionShort;
             else return fail("unknown damage kind " + s);
             if (!arg.empty() && !parseInt(arg.c_str(), d.at)) return fail("bad damage argument " + arg);
             o.damage.push_back(d);

@@ -1,0 +1,86 @@
+// Stepping back and slow rewind show every picture, the groups' first ones
+// included, observed through the frame numbers of the presented pictures.
+#include "viewerfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace vwtest;
+
+namespace {
+
+std::string Show(const std::vector<long>& v) {
+    std::string s;
+    for (long f : v) s += std::to_string(f) + " ";
+    return s;
+}
+
+// Waits until nothing new was presented for `quiet`; the last frame then.
+long Settle(Viewer& v, std::chrono::milliseconds quiet = 600ms) {
+    std::size_t count = v.presented();
+    auto since = std::chrono::steady_clock::now();
+    v.waitFor([&] {
+        if (v.presented() != count) {
+            count = v.presented();
+            since = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - since >= quiet;
+    }, 20s);
+    return v.last();
+}
+
+std::vector<long> Countdown(long from, long to) {
+    std::vector<long> v;
+    for (long f = from; f >= to; --f) v.push_back(f);
+    return v;
+}
+
+}  // namespace
+
+TEST(StepBack, EachPressShowsThePictureJustBeforeAcrossGroupStarts) {
+    Viewer v;
+    const auto path = v.write("steps.qmr3", recording(10, 10, 20));
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(v.open(path), 0);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f >= 44; }));
+    v.ctl.SeekToPause();
+    const long held = Settle(v);
+    ASSERT_GE(held, 44);
+    // Back over the group starts 40, 30 and 20, one press at a time.
+    const long last = held - 26;
+    std::vector<long> seen;
+    for (long want = held - 1; want >= last; --want) {
+        const std::size_t mark = v.presented();
+        v.ctl.SeekToPrevFrame();
+        ASSERT_TRUE(v.waitFrame([&](long f) { return f == want; }, 10s))
+            << "pressed from " << want + 1 << ": " << Show(v.framesFrom(mark));
+        const long now = Settle(v, 300ms);
+        EXPECT_EQ(now, want) << Show(v.framesFrom(mark));
+        seen.push_back(now);
+    }
+    EXPECT_EQ(seen, Countdown(held - 1, last));
+}
+
+class SlowRewind : public ::testing::TestWithParam<short> {};
+
+TEST_P(SlowRewind, ShowsEveryPictureDownToTheStart) {
+    const short rate = GetParam();
+    Viewer v;
+    const auto path = v.write("rewind.qmr3", recording(10, 10, 20));
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(v.open(path), 0);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f >= 45; }));
+    v.ctl.SeekToPause();
+    const long held = Settle(v);
+    const std::size_t mark = v.presented();
+    v.ctl.SeekToRew(rate);
+    ASSERT_EQ(v.ctl.GetSkipRate(), rate);
+    ASSERT_TRUE(v.waitFrame([](long f) { return f == 0; }, 30s)) << Show(v.framesFrom(mark));
+    Settle(v);
+    // Every picture once, from the paused one (which stays on screen as the
+    // rewind starts) down to 0.
+    EXPECT_EQ(Distinct(v.framesFrom(mark)), Countdown(held, 0)) << held;
+}
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoTimes, SlowRewind, ::testing::Values(short(1), short(2)));
