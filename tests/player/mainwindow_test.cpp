@@ -58,6 +58,18 @@ protected:
     {
         if (win) closeMessageBoxes(win.get());
     }
+    // The command shows one message box with text; once it is answered the
+    // command's button (when it has one) is up again.
+    void expectCommandSays(int id, const QString& text)
+    {
+        win->onCommand(id);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
+        EXPECT_EQ(box->text(), text) << id;
+        box->done(QMessageBox::Ok);
+        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
+        if (CSkinButton* b = win->button(id)) EXPECT_TRUE(b->active()) << id;
+    }
     CSkinButton* buttonByKey(const char* key) const
     {
         for (CSkinButton* b : win->buttonsInCreationOrder())
@@ -384,15 +396,8 @@ TEST_F(MainWindow, ExitAsksFirstAndClosesOnYes)
 
 TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
 {
-    for (int id : {IDC_EXPORT_A, IDC_EXPORT_B, IDC_EXPORT_JPEG, IDC_EXPORT_AVI}) {
-        win->onCommand(id);
-        QMessageBox* box = nullptr;
-        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
-        EXPECT_EQ(box->text(), QStringLiteral("Video is not opened.")) << id;
-        box->done(QMessageBox::Ok);
-        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
-        EXPECT_TRUE(win->button(id)->active());
-    }
+    for (int id : {IDC_EXPORT_A, IDC_EXPORT_B, IDC_EXPORT_JPEG, IDC_EXPORT_AVI})
+        ASSERT_NO_FATAL_FAILURE(expectCommandSays(id, QStringLiteral("Video is not opened.")));
     win->onCommand(IDC_CHANGE_RATIO);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
@@ -415,17 +420,8 @@ TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle)
 TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp)
 {
     // Help also answers F1.
-    for (int id : {IDC_PREVIEW, IDC_BACKUP, IDC_HELP, IDC_PREVIEW_CHOSEN}) {
-        win->onCommand(id);
-        QMessageBox* box = nullptr;
-        ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
-        EXPECT_EQ(box->text(), QStringLiteral("This function is not available in this version.")) << id;
-        box->done(QMessageBox::Ok);
-        ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
-        if (CSkinButton* b = win->button(id)) {
-            EXPECT_TRUE(b->active()) << id;
-        }
-    }
+    for (int id : {IDC_PREVIEW, IDC_BACKUP, IDC_HELP, IDC_PREVIEW_CHOSEN})
+        ASSERT_NO_FATAL_FAILURE(expectCommandSays(id, QStringLiteral("This function is not available in this version.")));
     EXPECT_EQ(win->displayMode(), 0);
 }
 

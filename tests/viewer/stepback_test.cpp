@@ -10,26 +10,6 @@ using namespace vwtest;
 
 namespace {
 
-std::string Show(const std::vector<long>& v) {
-    std::string s;
-    for (long f : v) s += std::to_string(f) + " ";
-    return s;
-}
-
-// Waits until nothing new was presented for `quiet`; the last frame then.
-long Settle(Viewer& v, std::chrono::milliseconds quiet = 600ms) {
-    std::size_t count = v.presented();
-    auto since = std::chrono::steady_clock::now();
-    v.waitFor([&] {
-        if (v.presented() != count) {
-            count = v.presented();
-            since = std::chrono::steady_clock::now();
-        }
-        return std::chrono::steady_clock::now() - since >= quiet;
-    }, 20s);
-    return v.last();
-}
-
 std::vector<long> Countdown(long from, long to) {
     std::vector<long> v;
     for (long f = from; f >= to; --f) v.push_back(f);

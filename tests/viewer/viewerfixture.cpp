@@ -129,4 +129,23 @@ bool Viewer::waitMediaStop(std::chrono::milliseconds deadline) {
     return waitFor([&] { return mediaStops() > 0; }, deadline);
 }
 
+long Settle(Viewer& v, std::chrono::milliseconds quiet) {
+    std::size_t count = v.presented();
+    auto since = std::chrono::steady_clock::now();
+    v.waitFor([&] {
+        if (v.presented() != count) {
+            count = v.presented();
+            since = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - since >= quiet;
+    }, 20s);
+    return v.last();
+}
+
+std::string Show(const std::vector<long>& frames) {
+    std::string s;
+    for (long f : frames) s += std::to_string(f) + " ";
+    return s;
+}
+
 }  // namespace vwtest

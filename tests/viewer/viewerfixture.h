@@ -57,6 +57,11 @@ private:
     int mediaStops_ = 0;
 };
 
+// Waits until nothing new was presented for `quiet`; the last frame then.
+long Settle(Viewer& v, std::chrono::milliseconds quiet = 600ms);
+// "3 2 1 " for failure messages.
+std::string Show(const std::vector<long>& frames);
+
 long FrameOf(const QImage& picture);
 // 1 1 2 2 3 -> 1 2 3
 std::vector<long> Distinct(const std::vector<long>& v);
