@@ -57,7 +57,10 @@ bool HaveFactory(const char* name) {
 void EnsureElements() {
     static std::once_flag once;
     std::call_once(once, [] {
-        if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+        // Always through gst_init: while a host thread is still building the
+        // plugin registry (a first run) GStreamer already counts as
+        // initialised, and only gst_init waits until every element is known.
+        gst_init(nullptr, nullptr);
         GST_DEBUG_CATEGORY_INIT(lumacast_debug, "lumacast", 0, "Korvid viewer control: pipeline steps");
         if (HaveFactory("hexmoorsrc") && HaveFactory("pexarosink")) return;
         if (const char* dir = std::getenv("KORVID_PLUGIN_DIR")) LoadPluginFolder(QString::fromLocal8Bit(dir));

@@ -22,7 +22,7 @@ CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFol
     std::vector<QByteArray> paths;
     for (const QString& f : files_) paths.push_back(QFile::encodeName(f));
     worker_ = std::thread([this, paths = std::move(paths)] {
-        if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+        gst_init(nullptr, nullptr);  // waits for another thread's unfinished start-up
         for (const QByteArray& p : paths) {
             GError* error = nullptr;
             // Loading a plugin file adds it to the default registry.
