@@ -3,10 +3,12 @@
 // chosen slot) and an information page. All pages obey the event filter.
 #pragma once
 
-#include <QFont>
-#include <QHash>
-#include <QPixmap>
-#include <QSet>
+#include "panelcalendarpage.h"
+#include "panelcontext.h"
+#include "panelinfopage.h"
+#include "panellistpage.h"
+#include "panelpictures.h"
+
 #include <QWidget>
 
 #include <array>
@@ -21,11 +23,11 @@ class CThumbnailCtrl : public QWidget {
     Q_OBJECT
 public:
     enum Page { ListPage = 0, CalendarPage = 1, InfoPage = 2 };
-    static constexpr int kWidth = 274;
-    static constexpr int kRowHeight = 78;
-    static constexpr int kBarHeight = 30;
-    static constexpr int kCalendarItemsTop = 468;
-    static constexpr const char* kPictureSize = "110x72";
+    static constexpr int kWidth = panel::kWidth;
+    static constexpr int kRowHeight = panel::kRowHeight;
+    static constexpr int kBarHeight = panel::kBarHeight;
+    static constexpr int kCalendarItemsTop = CPanelCalendarPage::kItemsTop;
+    static constexpr const char* kPictureSize = CPanelPictures::kPictureSize;
 
     explicit CThumbnailCtrl(CVideoLibrary& library, QWidget* parent = nullptr);
     ~CThumbnailCtrl() override;
@@ -43,7 +45,7 @@ public:
     void resetForOpen();
 
     // The file last chosen, -1 when none.
-    int selectedFile() const { return selected_; }
+    int selectedFile() const { return ctx_.selected; }
     void markSelection(int file);
     void clearSelection();
 
@@ -56,29 +58,29 @@ public:
     void setFilterMask(int mask);
 
     // What the pages show (also for tests).
-    const std::vector<int>& shownFiles() const { return shown_; }
-    int rows() const;
-    int listPageNumber() const { return listPage_; }
-    int pageCount() const;
+    const std::vector<int>& shownFiles() const { return ctx_.shown; }
+    int rows() const { return ctx_.rows(); }
+    int listPageNumber() const { return list_.number(); }
+    int pageCount() const { return list_.pageCount(); }
     QString pageBarText() const;
-    std::int64_t calendarDate() const { return calDate_; }
-    const std::array<int, 48>& slotFlags() const { return slotFlags_; }
-    const std::array<std::uint8_t, 48>& slotEvents() const { return slotEvents_; }
-    int calendarItemsPerPage() const;
-    int calendarItemPage() const { return calItemPage_; }
-    int calendarItemPageCount() const;
+    std::int64_t calendarDate() const { return calendar_.date(); }
+    const std::array<int, 48>& slotFlags() const { return calendar_.slotFlags(); }
+    const std::array<std::uint8_t, 48>& slotEvents() const { return calendar_.slotEvents(); }
+    int calendarItemsPerPage() const { return calendar_.itemsPerPage(); }
+    int calendarItemPage() const { return calendar_.itemPage(); }
+    int calendarItemPageCount() const { return calendar_.itemPageCount(); }
     // Every item of the chosen half hour, and those of the current item page.
-    std::vector<int> calendarItems() const { return calItems_; }
-    std::vector<int> calendarPageItems() const;
-    QStringList infoLines() const;
+    std::vector<int> calendarItems() const { return calendar_.items(); }
+    std::vector<int> calendarPageItems() const { return calendar_.pageItems(); }
+    QStringList infoLines() const { return info_.lines(); }
     // The texts of a list row: date, time, length, picture size and rate, file name.
     QStringList rowTexts(int file) const;
     // Hit code of the calendar at a point (0 none).
-    int calendarHitCode(QPoint p) const;
+    int calendarHitCode(QPoint p) const { return calendar_.hitCode(p); }
     // Whether the list picture of a file is loaded.
-    bool hasPicture(int file) const { return pictures_.contains(file); }
-    int picturesPending() const;
-    CAsyncFrameGrabber* grabber() const { return grabber_; }
+    bool hasPicture(int file) const { return pictures_->has(file); }
+    int picturesPending() const { return pictures_->pending(); }
+    CAsyncFrameGrabber* grabber() const { return pictures_->grabber(); }
 
 signals:
     // The user chose a recording (outside the mark area).
@@ -97,43 +99,18 @@ protected:
     void leaveEvent(QEvent*) override;
 
 private:
-    int pageBarTop() const { return height() - kBarHeight; }
     bool passes(int file) const;
     void rebuildShown();
-    void rebuildCalendar();
     void requestPictures();
-    void onGrabbed(const QString& cachePath, const QString& result);
+    void showProgress(int done, int asked);
+    void perform(const panel::Action& action);
     void choose(int file, bool markArea);
-    void drawRow(QPainter& p, int file, int top);
-    void drawPageBar(QPainter& p);
-    void drawList(QPainter& p);
-    void drawCalendar(QPainter& p);
-    void drawInfo(QPainter& p);
-    int listRowAt(QPoint p) const;
-    int trackPageAt(int x) const;
-    void setCalendarMonth(int delta);
 
-    CVideoLibrary& library_;
-    const CSkin* skin_ = nullptr;
-    CAsyncFrameGrabber* grabber_ = nullptr;
+    panel::Context ctx_;
+    CPanelPictures* pictures_;
+    CPanelListPage list_;
+    CPanelCalendarPage calendar_;
+    CPanelInfoPage info_;
     int page_ = ListPage;
     int mask_ = 15;
-    std::vector<int> shown_;
-    int listPage_ = 0;
-    std::int64_t calDate_ = 0;
-    int calItemPage_ = 0;
-    int lastSlot_ = -1;
-    std::array<int, 48> slotFlags_{};
-    std::array<std::uint8_t, 48> slotEvents_{};
-    std::vector<int> calItems_;
-    int selected_ = -1;
-    int pressed_ = -1;       // list: page x rows + row; calendar: hit code
-    bool pressedInMark_ = false;
-    int hoverX_ = -1;        // pointer over the list's page track
-    int hoverCode_ = 0;
-    QHash<int, QPixmap> pictures_;
-    QHash<QString, int> pending_;  // cache path -> file
-    QSet<int> failed_;             // not asked again until the next open
-    int grabsAsked_ = 0;
-    QFont titleFont_, textFont_, boldFont_, smallFont_, smallBoldFont_, tinyFont_, blackFont_;
 };

@@ -255,6 +255,70 @@ TEST(PanelCalendar, MonthMoves)
     EXPECT_EQ(QDateTime::fromSecsSinceEpoch(p->calendarDate()).date(), QDate(2027, 3, 3));
 }
 
+// The list and the calendar share one page bar but page different things: the
+// calendar's buttons page the chosen half hour's items and wrap around, its
+// track does nothing, and neither page moves the other's page.
+TEST(PanelCalendar, PageBarPagesTheItemsOfTheHalfHour)
+{
+    std::vector<Rec> recs;
+    static std::vector<std::string> names;
+    names.clear();
+    for (int k = 0; k < 11; ++k) names.push_back("c" + std::to_string(k) + ".qmr3");
+    // Three in 10:00 to 10:30 of the 28th, eight on other days.
+    for (int k = 0; k < 3; ++k)
+        recs.push_back({names[std::size_t(k)].c_str(), at(2026, 11, 28, 10, k * 10, 0),
+                        at(2026, 11, 28, 10, k * 10 + 5, 0), 0x04});
+    for (int k = 3; k < 11; ++k)
+        recs.push_back({names[std::size_t(k)].c_str(), at(2026, 11, k, 8, 0, 0), at(2026, 11, k, 8, 5, 0), 0x04});
+    Catalogue c(recs);
+    auto p = panelFor(c.lib, 7);  // one calendar item per page
+    ASSERT_EQ(p->calendarItemsPerPage(), 1);
+    ASSERT_EQ(p->pageCount(), 2);
+    const int bar = p->height() - CThumbnailCtrl::kBarHeight + 10;
+    auto click = [&](QPoint at) {
+        playertest::press(p.get(), at);
+        playertest::release(p.get(), at);
+    };
+    click({260, bar});
+    ASSERT_EQ(p->listPageNumber(), 1);
+
+    p->setPage(CThumbnailCtrl::CalendarPage);
+    p->refresh(-1, testrec::seconds(at(2026, 11, 28, 10, 0, 0)));
+    const std::vector<int> items = p->calendarItems();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(p->pageBarText(), "1 / 3");
+    EXPECT_EQ(p->calendarPageItems(), std::vector<int>{items[0]});
+    // Previous on the first item page goes to the last, next after the last to the first.
+    click({10, bar});
+    EXPECT_EQ(p->pageBarText(), "3 / 3");
+    EXPECT_EQ(p->calendarPageItems(), std::vector<int>{items[2]});
+    click({260, bar});
+    EXPECT_EQ(p->pageBarText(), "1 / 3");
+    click({260, bar});
+    EXPECT_EQ(p->pageBarText(), "2 / 3");
+    // The track is no target here: hovering names no time, a press jumps nowhere.
+    playertest::moveTo(p.get(), {30 + 5, bar}, false);
+    EXPECT_EQ(p->pageBarText(), "2 / 3");
+    click({30 + 5, bar});
+    EXPECT_EQ(p->calendarItemPage(), 1);
+    // A slot chosen anew shows its first item page, chosen again the next.
+    const QPoint slot20(37 + 10, 162 + 10 * 24 + 5);
+    ASSERT_EQ(p->calendarHitCode(slot20), 220);
+    click(slot20);
+    EXPECT_EQ(p->pageBarText(), "1 / 3");
+    click(slot20);
+    EXPECT_EQ(p->pageBarText(), "2 / 3");
+    // The mark area of an item flips the backup mark and chooses nothing.
+    QSignalSpy chosen(p.get(), &CThumbnailCtrl::fileChosen);
+    click({6, CThumbnailCtrl::kCalendarItemsTop + 30});
+    EXPECT_EQ(c.lib.marked(items[1]), 1);
+    EXPECT_EQ(chosen.count(), 0);
+
+    p->setPage(CThumbnailCtrl::ListPage);
+    EXPECT_EQ(p->listPageNumber(), 1);
+    EXPECT_EQ(p->pageBarText(), "  2 /   2");
+}
+
 TEST(PanelInfo, Totals)
 {
     Catalogue c(kFour);
