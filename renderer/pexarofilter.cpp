@@ -262,6 +262,7 @@ void CPexaroFilter::RenderLoop() {
             }
             if (!groups_.ready()) {
                 lock.unlock();
+                clock.idle = true;
                 SleepFor(10);
                 continue;
             }
@@ -282,6 +283,7 @@ void CPexaroFilter::RenderLoop() {
         }
 
         if (!turn.picture) {
+            clock.idle = true;
             SleepFor(20);
             ++clock.pictures;
             continue;
@@ -396,7 +398,7 @@ CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock)
                          pm_.currentInterval);
         RequestNextGroup();
         clock.exhausted = 0;
-    } else if (arrived_.exchange(false)) {
+    } else if (arrived_.exchange(false) || GroupComingIn()) {
         clock.exhausted = 0;  // a slowly paced set is still coming in
     } else if (++clock.exhausted >= kExhaustedLimit) {
         groups_.setSwapPending(false);
@@ -409,6 +411,17 @@ CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock)
         RequestNextGroup();
     }
     return Edge::Go;
+}
+
+// Lock held. The write set has begun and the source is not waiting at a
+// group end: the rest of the group follows at the source's pace, which at
+// slow rates leaves far more idle turns between pictures than the give-up
+// allows. Only a group end that never reached the intake (the source waits
+// while the set stays incomplete) is given up on.
+bool CPexaroFilter::GroupComingIn() const {
+    if (groups_.writeCount() == 0) return false;
+    korvid::SharedByte* flag = groupEnd_.load();
+    return !flag || flag->load() != 1;
 }
 
 // Lock held. In play, each block of pictures moves the interval so that the
@@ -443,6 +456,7 @@ bool CPexaroFilter::HoldsBack(const Turn& turn, RenderClock& clock, std::unique_
         return true;
     }
     lock.unlock();
+    clock.idle = true;
     SleepFor(20);
     ++clock.pictures;
     return true;
@@ -466,6 +480,13 @@ void CPexaroFilter::Present(const Turn& turn, RenderClock& clock) {
 // show, and end early on a request.
 void CPexaroFilter::Pace(const Turn& turn, RenderClock& clock) {
     const std::int64_t t = NowMs();
+    if (clock.idle) {
+        // The time spent without a picture is no lateness to catch up on: a
+        // set that came in after the screen ran dry would otherwise flash
+        // its first picture by.
+        clock.idle = false;
+        clock.due = t;
+    }
     const std::int64_t elapsed = t - clock.due;
     const int interval = turn.interval;
     if (elapsed < interval) {

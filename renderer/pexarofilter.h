@@ -87,6 +87,7 @@ private:
         int pictures = 0;             // turns in the current block
         int hold = 0;                 // pictures still to take without showing them
         int exhausted = 0;            // turns at the set's edge without a new set
+        bool idle = true;             // turns without a picture since the last one shown
         bool firstPresent = true;
         bool firstBlock = true;
     };
@@ -108,6 +109,7 @@ private:
     bool ShowsPicture(std::uint8_t mode, int renderSkipRate, int syncAnswer) const;
     bool ComposeUnlessSkipped(Turn& turn);
     Edge AtReadSetEdge(Turn& turn, RenderClock& clock);
+    bool GroupComingIn() const;
     void AdaptBlockRate(std::uint8_t mode, RenderClock& clock);
     bool HoldsBack(const Turn& turn, RenderClock& clock, std::unique_lock<std::mutex>& lock);
     void Present(const Turn& turn, RenderClock& clock);

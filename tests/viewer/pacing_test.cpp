@@ -50,3 +50,9 @@ void ExpectEvenlySpaced(int fps, int gop, int seconds) {
 TEST(Pacing, ThreePicturesASecondAreEvenlySpaced) { ExpectEvenlySpaced(3, 6, 4); }
 
 TEST(Pacing, OnePictureASecondIsEvenlySpaced) { ExpectEvenlySpaced(1, 1, 5); }
+
+// A group's pictures come in a second apart: the next group's first pictures
+// are kept while the last one of the group on screen is shown.
+TEST(Pacing, TwoPictureGroupsAtOnePictureASecondKeepEveryPicture) { ExpectEvenlySpaced(1, 2, 5); }
+
+TEST(Pacing, ThreePictureGroupsAtOnePictureASecondKeepEveryPicture) { ExpectEvenlySpaced(1, 3, 6); }
