@@ -65,8 +65,10 @@ private:
 std::optional<ParamSets> parameterSetsFor(ParamSetFamily family, int width, int height) {
     const Row* begin = family == ParamSetFamily::A ? std::begin(kFamilyA) : std::begin(kFamilyB);
     const Row* end = family == ParamSetFamily::A ? std::end(kFamilyA) : std::end(kFamilyB);
-    const Row* exact = std::find_if(begin, end, [&](const Row& r) { return r.width == width && r.height == height; });
-    const Row* any = std::find_if(begin, end, [&](const Row& r) { return r.width == width && r.height == 0; });
+    const Row* exact =
+        std::find_if(begin, end, [&](const Row& r) { return r.width == width && r.height == height; });
+    const Row* any =
+        std::find_if(begin, end, [&](const Row& r) { return r.width == width && r.height == 0; });
     const Row* row = exact != end ? exact : any;
     if (row == end) return std::nullopt;
     ParamSets s{0x00, 0x00, 0x00, 0x01, 0x67, 0x42, 0x00, 0x1E};
@@ -85,8 +87,8 @@ std::optional<SpsInfo> parseTableSps(const ParamSets& sets) {
     info.picOrderCntType = int(br.ue());
     if (info.picOrderCntType == 0) info.log2MaxPocLsb = int(br.ue()) + 4;
     else if (info.picOrderCntType != 2) return std::nullopt;
-    br.ue();  // max_num_ref_frames
-    br.bit(); // gaps_in_frame_num_value_allowed_flag
+    br.ue();   // max_num_ref_frames
+    br.bit();  // gaps_in_frame_num_value_allowed_flag
     info.width = int(br.ue() + 1) * 16;
     int mapUnits = int(br.ue() + 1);
     bool frameMbsOnly = br.bit();

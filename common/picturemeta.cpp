@@ -37,15 +37,15 @@ const GstMetaInfo* korvid_picture_meta_get_info(void) {
     if (g_once_init_enter(&info)) {
         const GstMetaInfo* i = gst_meta_get_info("KorvidPictureMeta");
         if (!i)
-            i = gst_meta_register(korvid_picture_meta_api_get_type(), "KorvidPictureMeta", sizeof(KorvidPictureMeta),
-                                  metaInit, nullptr, metaTransform);
+            i = gst_meta_register(korvid_picture_meta_api_get_type(), "KorvidPictureMeta",
+                                  sizeof(KorvidPictureMeta), metaInit, nullptr, metaTransform);
         g_once_init_leave(&info, i);
     }
     return info;
 }
 
-KorvidPictureMeta* korvid_picture_meta_add(GstBuffer* buffer, gboolean intra, guint32 frame_index, guint8 flags,
-                                           gboolean group_end) {
+KorvidPictureMeta* korvid_picture_meta_add(GstBuffer* buffer, gboolean intra, guint32 frame_index,
+                                           guint8 flags, gboolean group_end) {
     auto* m = reinterpret_cast<KorvidPictureMeta*>(
         gst_buffer_add_meta(buffer, korvid_picture_meta_get_info(), nullptr));
     if (m) {
@@ -58,5 +58,6 @@ KorvidPictureMeta* korvid_picture_meta_add(GstBuffer* buffer, gboolean intra, gu
 }
 
 KorvidPictureMeta* korvid_picture_meta_get(GstBuffer* buffer) {
-    return reinterpret_cast<KorvidPictureMeta*>(gst_buffer_get_meta(buffer, korvid_picture_meta_api_get_type()));
+    return reinterpret_cast<KorvidPictureMeta*>(
+        gst_buffer_get_meta(buffer, korvid_picture_meta_api_get_type()));
 }

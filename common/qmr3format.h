@@ -88,19 +88,19 @@ inline std::int64_t toLocalSeconds(const Qmr3TimeStamp& t) {
 std::string formatLocalTime(std::int64_t seconds);
 
 struct Qmr3FileHeader {
-    std::uint32_t frameRate = 0;   // 4: the viewer's rate index
-    std::uint8_t videoType = 0;    // 8: 0 = 30 family, 1 = 25 family
-    std::uint8_t trailerFlag = 0;  // 9: payloads end with a 4-byte frame index
-    std::uint8_t headerOption = 0; // 11
-    std::uint8_t gopMode = 0;      // 16
-    std::uint8_t productId = 0;    // 17
-    std::uint32_t frameRateCode = 0; // 20: low byte is pictures per second
-    std::uint32_t width = 0;       // 24
-    std::uint32_t height = 0;      // 28
-    std::uint8_t audioKind = 0;    // 159: 0xFF = Microsoft ADPCM, else 8-bit PCM
-    std::uint32_t length = 0;      // 160: seconds + 2
-    std::uint32_t indexOffset = 0; // 164
-    std::uint32_t indexCount = 0;  // 168
+    std::uint32_t frameRate = 0;      // 4: the viewer's rate index
+    std::uint8_t videoType = 0;       // 8: 0 = 30 family, 1 = 25 family
+    std::uint8_t trailerFlag = 0;     // 9: payloads end with a 4-byte frame index
+    std::uint8_t headerOption = 0;    // 11
+    std::uint8_t gopMode = 0;         // 16
+    std::uint8_t productId = 0;       // 17
+    std::uint32_t frameRateCode = 0;  // 20: low byte is pictures per second
+    std::uint32_t width = 0;          // 24
+    std::uint32_t height = 0;         // 28
+    std::uint8_t audioKind = 0;       // 159: 0xFF = Microsoft ADPCM, else 8-bit PCM
+    std::uint32_t length = 0;         // 160: seconds + 2
+    std::uint32_t indexOffset = 0;    // 164
+    std::uint32_t indexCount = 0;     // 168
     // Bytes this struct does not interpret, kept so a header survives a round trip.
     std::array<std::uint8_t, kFileHeaderSize> raw{};
 

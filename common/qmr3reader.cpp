@@ -70,7 +70,8 @@ std::vector<std::uint32_t> Qmr3Reader::readGopIndex(const Qmr3FileHeader& header
     if (fd_ < 0 || header.indexOffset >= size_) return entries;
     // Never trust the count: only what the file really holds is read.
     std::uint64_t readable = (size_ - header.indexOffset) / 4;
-    std::uint64_t n = std::min<std::uint64_t>({std::uint64_t(header.indexCount), readable, std::uint64_t(maxEntries)});
+    std::uint64_t n =
+        std::min<std::uint64_t>({std::uint64_t(header.indexCount), readable, std::uint64_t(maxEntries)});
     std::vector<std::uint8_t> raw(std::size_t(n) * 4);
     if (n == 0 || !readAt(header.indexOffset, raw.data(), raw.size())) return entries;
     entries.resize(std::size_t(n));
@@ -85,7 +86,7 @@ std::uint8_t Qmr3Reader::readEventSummary() const {
 }
 
 Qmr3Reader::Status Qmr3Reader::readHeaderAt(std::uint64_t offset, PacketLink& link,
-                                             Qmr3PacketHeader& header) const {
+                                            Qmr3PacketHeader& header) const {
     std::uint8_t buf[kPacketLinkSize + kPacketHeaderSize];
     const std::size_t n = kPacketLinkSize + packetHeaderSize();
     if (fd_ < 0) return Status::IoError;
@@ -123,7 +124,8 @@ Qmr3Reader::Status Qmr3Reader::readNext(Packet& out) {
         pos_ = size_;
         return Status::Truncated;
     }
-    if (buffer_.size() < len) buffer_.resize(std::max<std::size_t>(len, std::min<std::size_t>(maxPayload_, 65536)));
+    if (buffer_.size() < len)
+        buffer_.resize(std::max<std::size_t>(len, std::min<std::size_t>(maxPayload_, 65536)));
     if (len && !readAt(payloadAt, buffer_.data(), len)) return Status::IoError;
     out.payload = buffer_.data();
     out.payloadLength = len;
@@ -139,8 +141,7 @@ Qmr3Reader::Status Qmr3Reader::stepBack(Packet& out) {
     return readNext(out);
 }
 
-Qmr3Reader::Status Qmr3Reader::gotoGop(const std::vector<std::uint32_t>& index, std::size_t i,
-                                       Packet& out) {
+Qmr3Reader::Status Qmr3Reader::gotoGop(const std::vector<std::uint32_t>& index, std::size_t i, Packet& out) {
     if (i >= index.size()) return Status::End;
     pos_ = index[i];
     return readNext(out);

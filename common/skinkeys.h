@@ -106,10 +106,10 @@ inline constexpr char kOFF[] = "OFF";
 inline constexpr const char* kPageButtonFamilies[] = {m_pbmThumbPagePrev, m_pbmThumbPageNext};
 inline constexpr const char* kPageButtonStates[] = {kNM, kRO, kCK, kOFF};
 inline constexpr const char* kDialogButtonFamilies[] = {
-    m_pbmHelpExit,       m_pbmImageSave,      m_pbmImageCaption,   m_pbmImageCLeft,     m_pbmImageCRight,
-    m_pbmImageR704x480,  m_pbmImageR352x240,  m_pbmImageR704x576,  m_pbmImageR352x288,  m_pbmImageROriginal,
-    m_pbmAviSave,        m_pbmAviPrev,        m_pbmAviNext,        m_pbmAviFirst,       m_pbmAviLast,
-    m_pbmBackupStart,    m_pbmBackupStop};
+    m_pbmHelpExit,      m_pbmImageSave,     m_pbmImageCaption,  m_pbmImageCLeft,    m_pbmImageCRight,
+    m_pbmImageR704x480, m_pbmImageR352x240, m_pbmImageR704x576, m_pbmImageR352x288, m_pbmImageROriginal,
+    m_pbmAviSave,       m_pbmAviPrev,       m_pbmAviNext,       m_pbmAviFirst,      m_pbmAviLast,
+    m_pbmBackupStart,   m_pbmBackupStop};
 inline constexpr const char* kDialogButtonStates[] = {kNM, kRO, kCK};
 inline constexpr const char* kPreviewSeconds[] = {"01", "02", "03", "05", "10", "20", "30", "60"};
 inline constexpr const char* kPreviewSecondStates[] = {kNM, kRO, kCK, kON};

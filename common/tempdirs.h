@@ -7,8 +7,8 @@
 
 namespace qmr3 {
 
-std::string tempRootDir();       // ends with "/"
-std::string thumbnailDir();      // tempRootDir() + "Thumbnail/"
-std::string temporaryDir();      // tempRootDir() + "Temporary/"
+std::string tempRootDir();   // ends with "/"
+std::string thumbnailDir();  // tempRootDir() + "Thumbnail/"
+std::string temporaryDir();  // tempRootDir() + "Temporary/"
 
 }  // namespace qmr3

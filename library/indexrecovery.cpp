@@ -91,8 +91,8 @@ IndexRecoveryResult recoverIndexFile(const CVideoLibrary& library, const std::st
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = folder + "." + kIndexFileName + "." + std::to_string(::getpid()) + "." +
-              std::to_string(serial++);
+        tmp =
+            folder + "." + kIndexFileName + "." + std::to_string(::getpid()) + "." + std::to_string(serial++);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }

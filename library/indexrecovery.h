@@ -14,10 +14,10 @@ constexpr std::size_t kIndexMaxNameLength = 26;
 
 struct IndexRecoveryResult {
     bool ok = false;
-    int written = 0;                    // records in the new file
-    std::string message;                // text for the user
-    std::string indexPath;              // the file written (or that would have been)
-    std::vector<std::string> skipped;   // "name: reason" of files left out
+    int written = 0;                   // records in the new file
+    std::string message;               // text for the user
+    std::string indexPath;             // the file written (or that would have been)
+    std::vector<std::string> skipped;  // "name: reason" of files left out
 };
 
 // Writes filelist.lst into the folder of currentPath (the opened folder, or

@@ -47,10 +47,15 @@ std::string percentText(const char* what, std::uint64_t done, std::uint64_t tota
 // Clip gap in seconds for a frame-rate code; 0 splits at every new second.
 int clipGap(std::uint8_t frameRate) {
     switch (frameRate) {
-    case 1: case 12: case 15: return 2;
-    case 3: case 6: return 5;
-    case 8: case 10: return 3;
-    case 25: case 30: return 1;
+    case 1:
+    case 12:
+    case 15: return 2;
+    case 3:
+    case 6: return 5;
+    case 8:
+    case 10: return 3;
+    case 25:
+    case 30: return 1;
     default: return 0;
     }
 }
@@ -67,8 +72,8 @@ bool readPacketHeader(const qmr3::Qmr3Reader& rd, std::uint64_t offset, qmr3::Qm
 
 bool CVideoLibrary::isValidTime(const qmr3::Qmr3TimeStamp& t) {
     const int year = t.fullYear();
-    return year >= 1971 && year <= 2999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= 31 && t.hour <= 24 && t.minute <= 60 && t.second <= 60;
+    return year >= 1971 && year <= 2999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+           t.hour <= 24 && t.minute <= 60 && t.second <= 60;
 }
 
 void CVideoLibrary::showStatus(const std::string& text) const {
@@ -230,20 +235,17 @@ bool CVideoLibrary::readHeader(QMR3FILE& r) const {
     r.indexCount = h.indexCount;
 
     qmr3::Qmr3PacketHeader first;
-    if (!readPacketHeader(rd, qmr3::kFileHeaderSize, first) || !isValidTime(first.time))
-        return false;
+    if (!readPacketHeader(rd, qmr3::kFileHeaderSize, first) || !isValidTime(first.time)) return false;
     r.startTime = qmr3::toLocalSeconds(first.time);
 
     // Last entry the file really holds; the count alone is never trusted.
     if (h.indexOffset >= rd.fileSize()) return false;
-    const std::uint64_t readable =
-        std::min<std::uint64_t>(h.indexCount, (rd.fileSize() - h.indexOffset) / 4);
+    const std::uint64_t readable = std::min<std::uint64_t>(h.indexCount, (rd.fileSize() - h.indexOffset) / 4);
     std::uint8_t entry[4];
     if (readable == 0 || !rd.readAt(h.indexOffset + 4 * (readable - 1), entry, 4)) return false;
 
     qmr3::Qmr3PacketHeader last;
-    if (!readPacketHeader(rd, qmr3::getU32(entry), last) || !isValidTime(last.time))
-        return false;
+    if (!readPacketHeader(rd, qmr3::getU32(entry), last) || !isValidTime(last.time)) return false;
     r.endTime = qmr3::toLocalSeconds(last.time);
     r.eventSummary = rd.readEventSummary();
     return true;
@@ -274,8 +276,7 @@ int CVideoLibrary::readVideoInfo(int i) {
         qmr3::Qmr3PacketHeader ph;
         const bool valid = readPacketHeader(rd, index[k], ph) && isValidTime(ph.time);
         const std::int64_t t = valid ? qmr3::toLocalSeconds(ph.time) : 0;
-        if (valid && (ph.flags & qmr3::kFlagEventMask))
-            events_.push_back({t, index[k], ph.flagWord(), 0});
+        if (valid && (ph.flags & qmr3::kFlagEventMask)) events_.push_back({t, index[k], ph.flagWord(), 0});
         if (k % 100 == 0) showStatus(percentText("Read Video Info", k, count));
 
         if (!valid) {
@@ -316,7 +317,7 @@ std::string CVideoLibrary::fileName(int i) const {
     return f ? f->name : std::string();
 }
 
-#define FIELD_ACCESSOR(type, method, field) \
+#define FIELD_ACCESSOR(type, method, field)   \
     type CVideoLibrary::method(int i) const { \
         const QMR3FILE* f = file(i);          \
         return f ? f->field : type(0);        \
@@ -390,7 +391,6 @@ int CVideoLibrary::clearThumbnails() {
 }
 
 int CVideoLibrary::clearSizedThumbnails() {
-    return removeThumbnails([](const std::string& name) {
-        return name.rfind("qcif", 0) == 0 || name.rfind("720x", 0) == 0;
-    });
+    return removeThumbnails(
+        [](const std::string& name) { return name.rfind("qcif", 0) == 0 || name.rfind("720x", 0) == 0; });
 }

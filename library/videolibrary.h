@@ -11,17 +11,17 @@
 #include <vector>
 
 struct QMR3FILE {
-    std::string name;              // without folder
-    std::int64_t startTime = 0;    // first packet, local seconds
-    std::int64_t endTime = 0;      // packet of the last readable index entry
-    std::uint16_t length = 0;      // header length - 2, seconds
+    std::string name;            // without folder
+    std::int64_t startTime = 0;  // first packet, local seconds
+    std::int64_t endTime = 0;    // packet of the last readable index entry
+    std::uint16_t length = 0;    // header length - 2, seconds
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    std::uint8_t frameRate = 0;    // low byte of the frame-rate code
+    std::uint8_t frameRate = 0;  // low byte of the frame-rate code
     int damaged = 0;
     std::uint32_t indexOffset = 0;
     std::uint32_t indexCount = 0;
-    std::uint8_t eventSummary = 0; // last byte of the file
+    std::uint8_t eventSummary = 0;  // last byte of the file
     std::uint32_t fileSize = 0;
     std::uint8_t productId = 0;
     std::uint8_t marked = 0;

@@ -13,7 +13,7 @@
 namespace pexaro {
 
 constexpr int kOsdItems = 10;
-constexpr int kLabelItem = 6;      // the only item drawn
+constexpr int kLabelItem = 6;        // the only item drawn
 constexpr int kEventCountdown = 15;  // pictures that carry the label
 
 struct OsdItem {
@@ -36,7 +36,8 @@ struct EventStep {
 class EventOverlay {
 public:
     // hasPointer: an event-mark byte was handed in; mark: its value now.
-    EventStep OnPicture(std::array<OsdItem, kOsdItems>& items, bool hasPointer, std::uint8_t mark, bool osdShown);
+    EventStep OnPicture(std::array<OsdItem, kOsdItems>& items, bool hasPointer, std::uint8_t mark,
+                        bool osdShown);
     int countdown() const { return countdown_; }
 
 private:

@@ -43,8 +43,8 @@ class IPexaroControl {
 public:
     virtual int ShowOSD() = 0;
     virtual int HideOSD() = 0;
-    virtual int AddOSD(int index, const char* text, int x, int y, int align, const char* fontName, int fontHeight,
-                       int r, int g, int b) = 0;
+    virtual int AddOSD(int index, const char* text, int x, int y, int align, const char* fontName,
+                       int fontHeight, int r, int g, int b) = 0;
     virtual int RemoveOSD(int index) = 0;
     // Borrowed: the target must outlive the element or be replaced first.
     virtual int SetWindow(IPexaroPresentationTarget* window) = 0;

@@ -153,8 +153,8 @@ void CPexaroDisplay::ClearOsdSurface() {
 
 void CPexaroDisplay::DrawOsdItem(const OsdItem& item) {
     if (osd_.isNull() || item.text.isEmpty() || !TextAvailable()) return;
-    DrawTopAlignedText(osd_, OverlayFont(item.fontName, item.fontHeight), kLabelColour, item.x, item.y, item.align,
-                       item.text);
+    DrawTopAlignedText(osd_, OverlayFont(item.fontName, item.fontHeight), kLabelColour, item.x, item.y,
+                       item.align, item.text);
 }
 
 void CPexaroDisplay::BlendOsd(QImage& picture) const {

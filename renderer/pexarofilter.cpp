@@ -112,7 +112,8 @@ bool CPexaroFilter::CopyPicture(GstBuffer* buffer, QImage& into) {
         const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
         const size_t rowBytes = static_cast<size_t>(w) * 4;
-        for (int y = 0; y < h; ++y) std::memcpy(into.scanLine(y), src + static_cast<size_t>(y) * stride, rowBytes);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(into.scanLine(y), src + static_cast<size_t>(y) * stride, rowBytes);
     }
     gst_video_frame_unmap(&frame);
     return ok;
@@ -121,7 +122,8 @@ bool CPexaroFilter::CopyPicture(GstBuffer* buffer, QImage& into) {
 void CPexaroFilter::ApplyIntakeOverlays(QImage& picture) {
     if (!display_) return;
     korvid::SharedByte* mark = eventMark_.load();
-    const EventStep ev = eventOverlay_.OnPicture(osdItems_, mark != nullptr, mark ? mark->load() : 0, osdShown_);
+    const EventStep ev =
+        eventOverlay_.OnPicture(osdItems_, mark != nullptr, mark ? mark->load() : 0, osdShown_);
     if (ev.clearSurface) display_->ClearOsdSurface();
     if (ev.drawLabel && osdItems_[kLabelItem].enabled) display_->DrawOsdItem(osdItems_[kLabelItem]);
     if (ev.blend) display_->BlendOsd(picture);
@@ -180,11 +182,8 @@ void CPexaroFilter::OnStateChange(GstStateChange transition) {
         dropCount_ = 0;
         break;
     }
-    case GST_STATE_CHANGE_READY_TO_NULL:
-        StopRenderThread();
-        break;
-    default:
-        break;
+    case GST_STATE_CHANGE_READY_TO_NULL: StopRenderThread(); break;
+    default: break;
     }
 }
 
@@ -322,7 +321,8 @@ void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
         // already in reverse order and reads them forwards.
         turn.backward = rsr < 3;
         if (!pm_.flush) {
-            turn.read = turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+            turn.read =
+                turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
             if (turn.picture) turn.speedText = QStringLiteral("-%1X Search").arg(rsr);
         } else {
             flushTo(turn.backward ? groups_.ReadForwardToEnd() : groups_.ReadBackwardToStart());
@@ -333,17 +333,18 @@ void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
         if (!pm_.stepPending) break;
         turn.backward = turn.mode == korvid::kPreviousPicture;
         if (!pm_.flush) {
-            turn.read = turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+            turn.read =
+                turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
         } else {
             flushTo(turn.backward ? groups_.ReadBackwardToStart() : groups_.ReadForwardToEnd());
             clock.hold = 4;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     GST_LOG_OBJECT(element_, "mode %d, skip rate %d: read result %d, position %d of %d%s", turn.mode, rsr,
-                   int(turn.read), groups_.readPosition(), groups_.readCount(), turn.picture ? "" : ", no picture");
+                   int(turn.read), groups_.readPosition(), groups_.readCount(),
+                   turn.picture ? "" : ", no picture");
 }
 
 // Fast rewind shows the groups' sync pictures only: the source sends one
@@ -361,7 +362,8 @@ bool CPexaroFilter::ComposeUnlessSkipped(Turn& turn) {
     if (!turn.picture) return false;
     if (!turn.speedText.isEmpty()) CPexaroDisplay::DrawSpeedText(turn.picture->image, turn.speedText);
     if (!ShowsPicture(turn.mode, renderSkipRate_, turn.picture->syncAnswer)) {
-        GST_DEBUG_OBJECT(element_, "position %d passed over: no sync point in fast rewind", groups_.readPosition());
+        GST_DEBUG_OBJECT(element_, "position %d passed over: no sync point in fast rewind",
+                         groups_.readPosition());
         return false;
     }
     if (display_) display_->SetComposition(turn.picture->image);
@@ -393,7 +395,8 @@ CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock)
         groups_.Swap(turn.backward);
         pm_.currentInterval = IntervalForSkipRate(baseInterval_, renderSkipRate_, slowMode_);
         pm_.request = false;
-        GST_DEBUG_OBJECT(element_, "swap: %d pictures read %s at skip rate %d, interval %d ms; next group requested",
+        GST_DEBUG_OBJECT(element_,
+                         "swap: %d pictures read %s at skip rate %d, interval %d ms; next group requested",
                          groups_.readCount(), turn.backward ? "backwards" : "forwards", renderSkipRate_,
                          pm_.currentInterval);
         RequestNextGroup();
@@ -436,8 +439,8 @@ void CPexaroFilter::AdaptBlockRate(std::uint8_t mode, RenderClock& clock) {
         int ci = static_cast<int>(k / std::max(blockPictures_, 1));
         if (ci < 0) ci = startInterval_;
         pm_.currentInterval = std::clamp(ci, startInterval_ - 2, startInterval_ + 2);
-        GST_DEBUG_OBJECT(element_, "block of %d pictures took %lld ms (nominal %d): interval %d ms", blockPictures_,
-                         static_cast<long long>(took), blockMs_, pm_.currentInterval);
+        GST_DEBUG_OBJECT(element_, "block of %d pictures took %lld ms (nominal %d): interval %d ms",
+                         blockPictures_, static_cast<long long>(took), blockMs_, pm_.currentInterval);
     }
     clock.firstBlock = false;
     clock.pictures = 0;
@@ -491,8 +494,8 @@ void CPexaroFilter::Pace(const Turn& turn, RenderClock& clock) {
     const int interval = turn.interval;
     if (elapsed < interval) {
         const std::int64_t wait = interval - elapsed;
-        GST_DEBUG_OBJECT(element_, "pacing: %lld ms to the next picture (interval %d)", static_cast<long long>(wait),
-                         interval);
+        GST_DEBUG_OBJECT(element_, "pacing: %lld ms to the next picture (interval %d)",
+                         static_cast<long long>(wait), interval);
         if (wait <= 1000) {
             SleepUntil(AtMs(clock.due + interval));
             clock.due += interval;
@@ -501,7 +504,8 @@ void CPexaroFilter::Pace(const Turn& turn, RenderClock& clock) {
         const std::int64_t end = t + wait;
         for (;;) {
             const std::int64_t left = end - NowMs();
-            if (left <= 0 || !SleepFor(static_cast<int>(std::min<std::int64_t>(left, kLongWaitSliceMs)))) break;
+            if (left <= 0 || !SleepFor(static_cast<int>(std::min<std::int64_t>(left, kLongWaitSliceMs))))
+                break;
             PresentCurrent();
             std::lock_guard<std::mutex> lock(lock_);
             if (pm_.request) {
@@ -635,8 +639,9 @@ int CPexaroFilter::SetMDArea(korvid::SharedWord* gridWord, int rows, int cols, k
 }
 
 void CPexaroFilter::RebuildCells() {
-    cells_ = pictureSize_.isEmpty() ? std::vector<QRect>{}
-                                    : ComputeCells(pictureSize_.width(), pictureSize_.height(), gridRows_, gridCols_);
+    cells_ = pictureSize_.isEmpty()
+                 ? std::vector<QRect>{}
+                 : ComputeCells(pictureSize_.width(), pictureSize_.height(), gridRows_, gridCols_);
 }
 
 int CPexaroFilter::ClearMDArea() {
@@ -800,8 +805,8 @@ int CPexaroFilter::SetRateCode(int rateCode, int videoType) {
         return 0;
     }
     GST_DEBUG_OBJECT(element_, "rate code %d of family %d: interval %d ms, blocks of %d pictures in %d ms%s",
-                     rateCode, videoType, pacing->baseIntervalMs, pacing->rate.blockPictures, pacing->rate.blockMs,
-                     pacing->rate.slow ? ", slow" : "");
+                     rateCode, videoType, pacing->baseIntervalMs, pacing->rate.blockPictures,
+                     pacing->rate.blockMs, pacing->rate.slow ? ", slow" : "");
     std::lock_guard<std::mutex> lock(lock_);
     frameRate_ = pacing->rate.picturesPerSecond;
     baseInterval_ = pm_.currentInterval = startInterval_ = pacing->baseIntervalMs;

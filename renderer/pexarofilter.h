@@ -42,8 +42,8 @@ public:
     // IPexaroControl
     int ShowOSD() override;
     int HideOSD() override;
-    int AddOSD(int index, const char* text, int x, int y, int align, const char* fontName, int fontHeight, int r,
-               int g, int b) override;
+    int AddOSD(int index, const char* text, int x, int y, int align, const char* fontName, int fontHeight,
+               int r, int g, int b) override;
     int RemoveOSD(int index) override;
     int SetWindow(IPexaroPresentationTarget* window) override;
     int SetStretch(int stretch) override;
@@ -180,7 +180,7 @@ private:
     std::mutex threadLock_;  // start/stop of the thread
     std::thread thread_;
     std::atomic<bool> quit_{false};
-    std::atomic<bool> arrived_{false};  // a picture was taken in since the render thread last looked
+    std::atomic<bool> arrived_{false};   // a picture was taken in since the render thread last looked
     std::atomic<bool> stopMode_{false};  // play mode is stop
     std::mutex wakeLock_;
     std::condition_variable wakeCv_;

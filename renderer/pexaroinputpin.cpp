@@ -14,7 +14,8 @@ GstStaticPadTemplate gInTemplate = GST_STATIC_PAD_TEMPLATE(
 
 GstStaticPadTemplate* CPexaroInputPin::Template() { return &gInTemplate; }
 
-CPexaroInputPin::CPexaroInputPin(CPexaroFilter* filter, GstElement* element) : filter_(filter), element_(element) {
+CPexaroInputPin::CPexaroInputPin(CPexaroFilter* filter, GstElement* element)
+    : filter_(filter), element_(element) {
     pad_ = gst_pad_new_from_static_template(&gInTemplate, "In");
     gst_pad_set_element_private(pad_, this);
     gst_pad_set_chain_function(pad_, Chain);
@@ -37,9 +38,12 @@ gboolean CPexaroInputPin::Event(GstPad* pad, GstObject*, GstEvent* event) {
         GstCaps* caps = nullptr;
         gst_event_parse_caps(event, &caps);
         GstVideoInfo info;
-        ok = caps && gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGRx;
+        ok = caps && gst_video_info_from_caps(&info, caps) &&
+             GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_BGRx;
         if (ok) self->filter_->SetMediaType(info);
-        if (ok) GST_DEBUG_OBJECT(pad, "pictures of %dx%d", GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
+        if (ok)
+            GST_DEBUG_OBJECT(pad, "pictures of %dx%d", GST_VIDEO_INFO_WIDTH(&info),
+                             GST_VIDEO_INFO_HEIGHT(&info));
         else GST_WARNING_OBJECT(pad, "refused caps %" GST_PTR_FORMAT, caps);
         break;
     }
@@ -48,8 +52,7 @@ gboolean CPexaroInputPin::Event(GstPad* pad, GstObject*, GstEvent* event) {
         GST_DEBUG_OBJECT(pad, "end of stream");
         gst_element_post_message(self->element_, gst_message_new_eos(GST_OBJECT(self->element_)));
         break;
-    default:
-        break;
+    default: break;
     }
     gst_event_unref(event);
     return ok;

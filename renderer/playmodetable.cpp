@@ -28,9 +28,7 @@ void ApplyPlayModeChange(PlayModeState& s, int requested, int sharedSkipRate, in
         s.reverse = 0;
         s.mode = kPlay;
         break;
-    case kPause:
-        s.mode = kPause;
-        break;
+    case kPause: s.mode = kPause; break;
     case kStop:
         s.currentInterval = baseInterval;
         s.mode = kStop;
@@ -62,8 +60,7 @@ void ApplyPlayModeChange(PlayModeState& s, int requested, int sharedSkipRate, in
         s.request = true;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     s.skipRateCopy = sharedSkipRate;
 }

@@ -15,9 +15,9 @@ std::optional<PresentPlan> PlanPresentation(QSize picture, QSize window, bool st
     if (crop && picture == QSize(704, 480)) {
         plan.source = QRect(38, 0, 666 - 38, 480);
     } else if (!stretch) {
-        plan.destination = QRect(QPoint((window.width() - picture.width()) / 2,
-                                        (window.height() - picture.height()) / 2),
-                                 picture);
+        plan.destination =
+            QRect(QPoint((window.width() - picture.width()) / 2, (window.height() - picture.height()) / 2),
+                  picture);
     }
     // Widgets clip to the screen themselves, so no clipping to the screen here.
     if (givenSource) plan.source = *givenSource;
@@ -30,6 +30,8 @@ QSize GrowShrinkSurface(QSize current, QSize destination) {
     return QSize(RoundUp16(destination.width()), RoundUp16(destination.height()));
 }
 
-QSize InitialShrinkSurface(QSize picture) { return QSize(RoundUp16(picture.width()), RoundUp16(picture.height())); }
+QSize InitialShrinkSurface(QSize picture) {
+    return QSize(RoundUp16(picture.width()), RoundUp16(picture.height()));
+}
 
 }  // namespace pexaro

@@ -10,8 +10,8 @@
 namespace pexaro {
 
 struct PresentPlan {
-    QRect source;       // part of the picture to show
-    QRect destination;  // window coordinates
+    QRect source;         // part of the picture to show
+    QRect destination;    // window coordinates
     bool shrink = false;  // destination smaller than the picture: scale down first
 };
 

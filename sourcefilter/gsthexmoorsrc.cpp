@@ -33,14 +33,15 @@ GST_ELEMENT_REGISTER_DEFINE(hexmoorsrc, "hexmoorsrc", GST_RANK_NONE, GST_TYPE_HE
 
 enum { PROP_0, PROP_LOCATION, PROP_CONTROL };
 
-static GstStaticPadTemplate video_template =
-    GST_STATIC_PAD_TEMPLATE("video", GST_PAD_SRC, GST_PAD_ALWAYS,
-                            GST_STATIC_CAPS("video/x-h264, stream-format=(string)byte-stream, alignment=(string)au"));
+static GstStaticPadTemplate video_template = GST_STATIC_PAD_TEMPLATE(
+    "video", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("video/x-h264, stream-format=(string)byte-stream, alignment=(string)au"));
 
 static GstStaticPadTemplate audio_template = GST_STATIC_PAD_TEMPLATE(
     "audio", GST_PAD_SRC, GST_PAD_ALWAYS,
-    GST_STATIC_CAPS("audio/x-raw, format=(string)U8, layout=(string)interleaved, rate=(int)8000, channels=(int)1; "
-                    "audio/x-adpcm, layout=(string)microsoft, rate=(int)8000, channels=(int)2, block_align=(int)512"));
+    GST_STATIC_CAPS(
+        "audio/x-raw, format=(string)U8, layout=(string)interleaved, rate=(int)8000, channels=(int)1; "
+        "audio/x-adpcm, layout=(string)microsoft, rate=(int)8000, channels=(int)2, block_align=(int)512"));
 
 static gboolean hexmoor_activate_mode(GstPad* pad, GstObject* parent, GstPadMode mode, gboolean active) {
     if (mode != GST_PAD_MODE_PUSH) return FALSE;
@@ -65,17 +66,14 @@ static gboolean hexmoor_query(GstPad* pad, GstObject* parent, GstQuery* query) {
         gst_caps_unref(caps);
         return TRUE;
     }
-    case GST_QUERY_LATENCY:
-        gst_query_set_latency(query, FALSE, 0, GST_CLOCK_TIME_NONE);
-        return TRUE;
+    case GST_QUERY_LATENCY: gst_query_set_latency(query, FALSE, 0, GST_CLOCK_TIME_NONE); return TRUE;
     case GST_QUERY_SEEKING: {
         GstFormat format;
         gst_query_parse_seeking(query, &format, nullptr, nullptr, nullptr);
         gst_query_set_seeking(query, format, FALSE, 0, -1);
         return TRUE;
     }
-    default:
-        return gst_pad_query_default(pad, parent, query);
+    default: return gst_pad_query_default(pad, parent, query);
     }
 }
 
@@ -128,8 +126,7 @@ static void gst_hexmoor_src_set_property(GObject* object, guint id, const GValue
         GST_OBJECT_UNLOCK(self);
         break;
     }
-    default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
@@ -141,11 +138,8 @@ static void gst_hexmoor_src_get_property(GObject* object, guint id, GValue* valu
         g_value_set_string(value, self->location);
         GST_OBJECT_UNLOCK(self);
         break;
-    case PROP_CONTROL:
-        g_value_set_pointer(value, static_cast<korvid::IHexmoorControl*>(self->filter));
-        break;
-    default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+    case PROP_CONTROL: g_value_set_pointer(value, static_cast<korvid::IHexmoorControl*>(self->filter)); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
@@ -158,7 +152,8 @@ static GstStateChangeReturn gst_hexmoor_src_change_state(GstElement* element, Gs
         GST_OBJECT_LOCK(self);
         std::string location = self->location ? self->location : "";
         GST_OBJECT_UNLOCK(self);
-        if (!location.empty() && !filter->hasStreams() && !filter->configureFromFile(location.c_str(), error)) {
+        if (!location.empty() && !filter->hasStreams() &&
+            !filter->configureFromFile(location.c_str(), error)) {
             GST_ELEMENT_ERROR(element, RESOURCE, OPEN_READ, ("Could not play \"%s\".", location.c_str()),
                               ("%s", error.c_str()));
             return GST_STATE_CHANGE_FAILURE;
@@ -172,19 +167,18 @@ static GstStateChangeReturn gst_hexmoor_src_change_state(GstElement* element, Gs
         GST_OBJECT_UNLOCK(self);
         if (!location.empty()) filter->openIfNoFile(location.c_str());
         if (!filter->readyToStart(error)) {
-            GST_ELEMENT_ERROR(element, CORE, STATE_CHANGE, ("The source is not set up."), ("%s", error.c_str()));
+            GST_ELEMENT_ERROR(element, CORE, STATE_CHANGE, ("The source is not set up."),
+                              ("%s", error.c_str()));
             return GST_STATE_CHANGE_FAILURE;
         }
         filter->setStopping(false);
         break;
     }
-    case GST_STATE_CHANGE_PAUSED_TO_READY:
-        filter->setStopping(true);
-        break;
-    default:
-        break;
+    case GST_STATE_CHANGE_PAUSED_TO_READY: filter->setStopping(true); break;
+    default: break;
     }
-    const GstStateChangeReturn ret = GST_ELEMENT_CLASS(gst_hexmoor_src_parent_class)->change_state(element, transition);
+    const GstStateChangeReturn ret =
+        GST_ELEMENT_CLASS(gst_hexmoor_src_parent_class)->change_state(element, transition);
     if (ret == GST_STATE_CHANGE_FAILURE) return ret;
     if (transition == GST_STATE_CHANGE_PAUSED_TO_PLAYING) filter->pipelineRunning();
     return ret;
@@ -199,8 +193,8 @@ static void gst_hexmoor_src_class_init(GstHexmoorSrcClass* klass) {
     g_object_class_install_property(
         gobject_class, PROP_LOCATION,
         g_param_spec_string("location", "Location",
-                            "Recording to play on its own (without a viewer handing in its shared words)", nullptr,
-                            GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+                            "Recording to play on its own (without a viewer handing in its shared words)",
+                            nullptr, GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     g_object_class_install_property(
         gobject_class, PROP_CONTROL,
         g_param_spec_pointer("control", "Control", "The element's korvid::IHexmoorControl (hexmoorcontrol.h)",
@@ -208,13 +202,14 @@ static void gst_hexmoor_src_class_init(GstHexmoorSrcClass* klass) {
     element_class->change_state = gst_hexmoor_src_change_state;
     gst_element_class_add_static_pad_template(element_class, &video_template);
     gst_element_class_add_static_pad_template(element_class, &audio_template);
-    gst_element_class_set_static_metadata(element_class, "Hexmoor Filter", "Source/Video/Audio",
-                                          "Reads .qmr3 recordings and delivers timed H.264 pictures and sound, "
-                                          "with trick play driven through its control interface",
-                                          "Korvid");
+    gst_element_class_set_static_metadata(
+        element_class, "Hexmoor Filter", "Source/Video/Audio",
+        "Reads .qmr3 recordings and delivers timed H.264 pictures and sound, "
+        "with trick play driven through its control interface",
+        "Korvid");
 }
 
 static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(hexmoorsrc, plugin); }
 
-GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, hexmoor, "Korvid recording source", plugin_init, "1.0",
-                  "Proprietary", "Korvid", "https://korvid.invalid/")
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, hexmoor, "Korvid recording source", plugin_init,
+                  "1.0", "Proprietary", "Korvid", "https://korvid.invalid/")

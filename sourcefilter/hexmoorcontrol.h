@@ -51,7 +51,7 @@ public:
     virtual std::int32_t EnableMotionMap() = 0;
     virtual std::int32_t DisableMotionMap() = 0;
     virtual std::int32_t SetEventMarkTarget(SharedByte* mark) = 0;
-    virtual std::int32_t SetPlayMode(std::uint8_t mode) = 0;  // korvid::PlayMode
+    virtual std::int32_t SetPlayMode(std::uint8_t mode) = 0;              // korvid::PlayMode
     virtual std::int32_t SetOptionWord4(SharedWord* deliveryEnable) = 0;  // kept, never read through
     virtual std::int32_t SetSkipRateSource(SharedWord* skipRate) = 0;
     virtual std::int32_t SetStartPos(std::int32_t gop) = 0;
@@ -62,7 +62,8 @@ public:
                                      std::uint16_t* hour, std::uint16_t* minute, std::uint16_t* second) = 0;
     virtual std::int32_t SetOptionWord6(std::int32_t a, std::int16_t b) = 0;
     virtual std::int32_t SetOptionWord5(std::int16_t value) = 0;
-    virtual std::int32_t SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2, std::uint8_t code3) = 0;
+    virtual std::int32_t SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2,
+                                                  std::uint8_t code3) = 0;
     virtual std::int32_t SetOptionWord7(std::int16_t value) = 0;
     virtual std::int32_t EnableFrameIndex() = 0;
     virtual std::int32_t SetHighSpeed(std::int32_t rate, std::int32_t system) = 0;

@@ -287,7 +287,8 @@ std::int32_t CHexmoorFilter::SetOptionWord5(std::int16_t value) {
     return 0;
 }
 
-std::int32_t CHexmoorFilter::SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2, std::uint8_t code3) {
+std::int32_t CHexmoorFilter::SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2,
+                                                      std::uint8_t code3) {
     CPlayEngine* e = engine();
     if (!e) return -1;
     e->setMagic(code1, code2, code3);
@@ -314,7 +315,14 @@ std::int32_t CHexmoorFilter::SetHighSpeed(std::int32_t rate, std::int32_t system
     if (!e || !videoPin_) return -1;
     if (system != 0 && system != 1) return 0;
     switch (rate) {
-    case 25: case 30: case 50: case 60: case 125: case 150: case 250: case 300: break;
+    case 25:
+    case 30:
+    case 50:
+    case 60:
+    case 125:
+    case 150:
+    case 250:
+    case 300: break;
     default: return 0;
     }
     const std::int32_t base = system == 0 ? 30 : 25;
@@ -392,11 +400,12 @@ bool CHexmoorFilter::configureFromFile(const char* location, std::string& error)
     CreateStreams(kind);
     const std::uint32_t w = h.width & 0xFFFF, ht = h.height & 0xFFFF;
     if (w == 0 || ht == 0 || w > 0x7FFF || ht > 0x7FFF) {
-        error = "the recording's picture size " + std::to_string(w) + "x" + std::to_string(ht) + " is not usable";
+        error =
+            "the recording's picture size " + std::to_string(w) + "x" + std::to_string(ht) + " is not usable";
         return false;
     }
-    SetVideoInfo(std::uint8_t(frameRateForHeader(h.frameRate, h.videoType)), std::int16_t(w), std::int16_t(ht),
-                 h.gopMode);
+    SetVideoInfo(std::uint8_t(frameRateForHeader(h.frameRate, h.videoType)), std::int16_t(w),
+                 std::int16_t(ht), h.gopMode);
     SetAudioType(h.audioKind == qmr3::kAudioKindAdpcm ? 1 : 0);
     return true;
 }

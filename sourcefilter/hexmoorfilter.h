@@ -53,11 +53,12 @@ public:
     std::int32_t SetGroupEndTarget(korvid::SharedByte* groupEnd) override;
     std::int32_t ResumeReading() override;
     std::int32_t SetPictureIndexSource(korvid::SharedWord* pictureIndex) override;
-    std::int32_t GetCurrTime(std::uint16_t* year, std::uint16_t* month, std::uint16_t* day, std::uint16_t* hour,
-                             std::uint16_t* minute, std::uint16_t* second) override;
+    std::int32_t GetCurrTime(std::uint16_t* year, std::uint16_t* month, std::uint16_t* day,
+                             std::uint16_t* hour, std::uint16_t* minute, std::uint16_t* second) override;
     std::int32_t SetOptionWord6(std::int32_t a, std::int16_t b) override;
     std::int32_t SetOptionWord5(std::int16_t value) override;
-    std::int32_t SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2, std::uint8_t code3) override;
+    std::int32_t SetPacketHeaderMagicCode(std::uint8_t code1, std::uint8_t code2,
+                                          std::uint8_t code3) override;
     std::int32_t SetOptionWord7(std::int16_t value) override;
     std::int32_t EnableFrameIndex() override;
     std::int32_t SetHighSpeed(std::int32_t rate, std::int32_t system) override;

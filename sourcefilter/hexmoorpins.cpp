@@ -28,8 +28,8 @@ GstCaps* videoCapsFor(const VideoFormat& f) {
         den = 1001 * (30 / f.fps);
     }
     return gst_caps_new_simple("video/x-h264", "stream-format", G_TYPE_STRING, "byte-stream", "alignment",
-                               G_TYPE_STRING, "au", "width", G_TYPE_INT, f.width, "height", G_TYPE_INT, f.height,
-                               "framerate", GST_TYPE_FRACTION, num, den, nullptr);
+                               G_TYPE_STRING, "au", "width", G_TYPE_INT, f.width, "height", G_TYPE_INT,
+                               f.height, "framerate", GST_TYPE_FRACTION, num, den, nullptr);
 }
 
 GstCaps* audioCapsFor(std::uint8_t kind) {
@@ -40,19 +40,20 @@ GstCaps* audioCapsFor(std::uint8_t kind) {
             extra[2 * i + 1] = std::uint8_t(std::uint16_t(kAdpcmExtra[i]) >> 8);
         }
         GstBuffer* codecData = gst_buffer_new_memdup(extra, sizeof extra);
-        GstCaps* caps = gst_caps_new_simple("audio/x-adpcm", "layout", G_TYPE_STRING, "microsoft", "rate", G_TYPE_INT,
-                                            8000, "channels", G_TYPE_INT, 2, "block_align", G_TYPE_INT, 512,
-                                            "codec_data", GST_TYPE_BUFFER, codecData, nullptr);
+        GstCaps* caps = gst_caps_new_simple(
+            "audio/x-adpcm", "layout", G_TYPE_STRING, "microsoft", "rate", G_TYPE_INT, 8000, "channels",
+            G_TYPE_INT, 2, "block_align", G_TYPE_INT, 512, "codec_data", GST_TYPE_BUFFER, codecData, nullptr);
         gst_buffer_unref(codecData);
         return caps;
     }
-    return gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "U8", "layout", G_TYPE_STRING, "interleaved",
-                               "rate", G_TYPE_INT, 8000, "channels", G_TYPE_INT, 1, nullptr);
+    return gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "U8", "layout", G_TYPE_STRING,
+                               "interleaved", "rate", G_TYPE_INT, 8000, "channels", G_TYPE_INT, 1, nullptr);
 }
 
 // ------------------------------------------------------------------ common
 
-CHexmoorPin::CHexmoorPin(GstElement* element, GstPad* pad, CPlayEngine& engine, const std::atomic<bool>& stopping)
+CHexmoorPin::CHexmoorPin(GstElement* element, GstPad* pad, CPlayEngine& engine,
+                         const std::atomic<bool>& stopping)
     : element_(element), pad_(pad), engine_(engine), stopping_(stopping) {}
 
 bool CHexmoorPin::start(unsigned groupId) {
@@ -175,7 +176,8 @@ bool CHexmoorVideoPin::pushParameterSets() {
     const VideoFormat f = engine_.videoFormat();
     auto sets = qmr3::parameterSetsFor(family_, f.width, f.height);
     if (!sets) {
-        GST_ELEMENT_WARNING(element_, STREAM, FORMAT, ("No H.264 parameter sets for %dx%d pictures.", f.width, f.height),
+        GST_ELEMENT_WARNING(element_, STREAM, FORMAT,
+                            ("No H.264 parameter sets for %dx%d pictures.", f.width, f.height),
                             ("the decoder gets the pictures without them"));
         return true;
     }
@@ -283,8 +285,8 @@ void CHexmoorVideoPin::deliver(GstBuffer* buffer, const EntryInfo& info) {
         return;
     }
     if (!markEnd) return;
-    const bool wait = engine_.opt.requestedMode != korvid::kStop &&
-                      (groupEnd->load() == 1 || engine_.opt.forcedWait);
+    const bool wait =
+        engine_.opt.requestedMode != korvid::kStop && (groupEnd->load() == 1 || engine_.opt.forcedWait);
     if (!wait) {
         engine_.cancelGroupEnd();
         return;
@@ -303,7 +305,8 @@ void CHexmoorVideoPin::endOfMedia() {
     GST_DEBUG_OBJECT(pad_, "end of media (%d)", int(engine_.readEnd()));
     switch (engine_.readEnd()) {
     case ReadEnd::Corrupt:
-        GST_ELEMENT_ERROR(element_, STREAM, DECODE, ("The recording is damaged."), ("%s", engine_.readEndText().c_str()));
+        GST_ELEMENT_ERROR(element_, STREAM, DECODE, ("The recording is damaged."),
+                          ("%s", engine_.readEndText().c_str()));
         break;
     case ReadEnd::NoRecording:
         GST_ELEMENT_ERROR(element_, STREAM, WRONG_TYPE, ("The file is not a recording."),
@@ -313,8 +316,7 @@ void CHexmoorVideoPin::endOfMedia() {
         GST_ELEMENT_ERROR(element_, RESOURCE, READ, ("The recording cannot be read."),
                           ("%s", engine_.readEndText().c_str()));
         break;
-    default:
-        break;
+    default: break;
     }
     // The viewer hears of the end first: pushing the end downstream may wait for it.
     engine_.clearSharedState();
@@ -448,7 +450,8 @@ void CHexmoorAudioPin::loop() {
     }
     // No sound path, or it gave up: the queue is still drained so the reader never stalls.
     if (ret != GST_FLOW_NOT_LINKED && ret != GST_FLOW_EOS)
-        GST_ELEMENT_WARNING(element_, STREAM, FAILED, ("Sound cannot be played."), ("flow %s", gst_flow_get_name(ret)));
+        GST_ELEMENT_WARNING(element_, STREAM, FAILED, ("Sound cannot be played."),
+                            ("flow %s", gst_flow_get_name(ret)));
     discard_ = true;
 }
 

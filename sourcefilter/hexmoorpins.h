@@ -43,7 +43,8 @@ protected:
     // Waits on ev for up to ms, in short slices so that shutdown and stop are noticed.
     bool waitEvent(korvid::Event& ev, int ms);
     void sleepFor(std::chrono::nanoseconds d);
-    GstBuffer* makeBuffer(GstBufferPool*& pool, std::size_t poolSize, const std::uint8_t* data, std::uint32_t length);
+    GstBuffer* makeBuffer(GstBufferPool*& pool, std::size_t poolSize, const std::uint8_t* data,
+                          std::uint32_t length);
     static void freePool(GstBufferPool*& pool);
 
     GstElement* element_;
@@ -60,7 +61,8 @@ private:
 
 class CHexmoorVideoPin final : public CHexmoorPin {
 public:
-    CHexmoorVideoPin(GstElement* element, GstPad* pad, CPlayEngine& engine, const std::atomic<bool>& stopping);
+    CHexmoorVideoPin(GstElement* element, GstPad* pad, CPlayEngine& engine,
+                     const std::atomic<bool>& stopping);
     ~CHexmoorVideoPin() override;
 
     void setFamily(qmr3::ParamSetFamily family) { family_ = family; }
@@ -94,7 +96,8 @@ private:
 
 class CHexmoorAudioPin final : public CHexmoorPin {
 public:
-    CHexmoorAudioPin(GstElement* element, GstPad* pad, CPlayEngine& engine, const std::atomic<bool>& stopping);
+    CHexmoorAudioPin(GstElement* element, GstPad* pad, CPlayEngine& engine,
+                     const std::atomic<bool>& stopping);
     ~CHexmoorAudioPin() override;
 
     void setKind(std::uint8_t kind) { kind_ = kind; }

@@ -79,9 +79,9 @@ private:
     std::unique_ptr<std::uint8_t[]> payload_;
     std::uint8_t headerBytes_[qmr3::kPacketHeaderSize] = {};
     qmr3::Qmr3PacketHeader header_;
-    std::size_t have_ = 0;     // header bytes gathered
-    std::uint32_t got_ = 0;    // payload bytes gathered
-    std::uint64_t skip_ = 0;   // payload bytes still to skip
+    std::size_t have_ = 0;    // header bytes gathered
+    std::uint32_t got_ = 0;   // payload bytes gathered
+    std::uint64_t skip_ = 0;  // payload bytes still to skip
     bool broken_ = false;
 };
 

@@ -86,7 +86,7 @@ private:
     std::unique_ptr<std::uint8_t[]> ring_;
     std::unique_ptr<Slot[]> slots_;
     mutable std::mutex m_;
-    std::size_t head_ = 0;   // index of the oldest slot
+    std::size_t head_ = 0;  // index of the oldest slot
     std::size_t count_ = 0;
     std::size_t readPos_ = 0;   // ring offset of the oldest payload
     std::size_t writePos_ = 0;  // ring offset after the newest payload

@@ -2,7 +2,8 @@
 
 namespace hexmoor {
 
-std::size_t splitPictures(const std::uint8_t* data, std::size_t length, std::size_t* starts, std::size_t maxStarts) {
+std::size_t splitPictures(const std::uint8_t* data, std::size_t length, std::size_t* starts,
+                          std::size_t maxStarts) {
     if (length == 0 || maxStarts == 0) return 0;
     std::size_t n = 0;
     starts[n++] = 0;

@@ -11,6 +11,7 @@ namespace hexmoor {
 // begins at the first start code, at a slice with first_mb_in_slice 0, and
 // at a parameter set, SEI or delimiter that follows slice data. Returns the
 // number found (at most maxStarts; the last one then runs to the end).
-std::size_t splitPictures(const std::uint8_t* data, std::size_t length, std::size_t* starts, std::size_t maxStarts);
+std::size_t splitPictures(const std::uint8_t* data, std::size_t length, std::size_t* starts,
+                          std::size_t maxStarts);
 
 }  // namespace hexmoor

@@ -334,9 +334,9 @@ CPlayEngine::Pass CPlayEngine::finish(ReadEnd why, const std::string& text) {
 CPlayEngine::Pass CPlayEngine::failRead(Status st, std::uint64_t offset) {
     switch (st) {
     case Status::BadMagic:
-        return finish(ReadEnd::Corrupt, "corrupt packet at offset " + std::to_string(offset) + ": bad packet magic");
-    case Status::IoError:
-        return finish(ReadEnd::IoError, "read error at offset " + std::to_string(offset));
+        return finish(ReadEnd::Corrupt,
+                      "corrupt packet at offset " + std::to_string(offset) + ": bad packet magic");
+    case Status::IoError: return finish(ReadEnd::IoError, "read error at offset " + std::to_string(offset));
     default:
         // End marker, end of the file, or a file cut short inside a packet.
         return finish(ReadEnd::EndOfData);
@@ -450,12 +450,15 @@ Status CPlayEngine::obtain(Pkt& out) {
         out.length = n;
         got = true;
     };
-    if (parser_.push(headerBytes, sizeof headerBytes, take) == CPacketParser::Result::BadMagic) return Status::BadMagic;
-    if (parser_.push(p.payload, p.payloadLength, take) == CPacketParser::Result::BadMagic) return Status::BadMagic;
+    if (parser_.push(headerBytes, sizeof headerBytes, take) == CPacketParser::Result::BadMagic)
+        return Status::BadMagic;
+    if (parser_.push(p.payload, p.payloadLength, take) == CPacketParser::Result::BadMagic)
+        return Status::BadMagic;
     return got ? Status::Ok : Status::IoError;
 }
 
-void CPlayEngine::videoFacts(const Pkt& pk, EntryInfo& info, const std::uint8_t*& data, std::uint32_t& length) const {
+void CPlayEngine::videoFacts(const Pkt& pk, EntryInfo& info, const std::uint8_t*& data,
+                             std::uint32_t& length) const {
     info = EntryInfo{};
     info.stream = qmr3::kStreamVideo;
     info.flags = pk.header.flags;

@@ -217,7 +217,8 @@ private:
     CPacketQueue video_;
     CPacketQueue audio_;
     CPacketParser parser_;
-    std::array<std::uint8_t, 3> pendingMagic_{qmr3::kPacketMagic[0], qmr3::kPacketMagic[1], qmr3::kPacketMagic[2]};
+    std::array<std::uint8_t, 3> pendingMagic_{qmr3::kPacketMagic[0], qmr3::kPacketMagic[1],
+                                              qmr3::kPacketMagic[2]};
 
     mutable std::mutex formatMutex_;
     VideoFormat format_;
@@ -233,7 +234,7 @@ private:
 
     std::atomic<std::int32_t> startGop_{0};
     std::atomic<bool> jumpPending_{false};
-    std::atomic<std::uint8_t> direction_{0};     // 0 forward, 1 backward
+    std::atomic<std::uint8_t> direction_{0};  // 0 forward, 1 backward
     std::atomic<std::uint8_t> latchedDirection_{0};
 
     std::mutex hs_;
@@ -249,9 +250,9 @@ private:
     bool singleGop_ = false;
     bool parsing_ = false;
     bool gopMode_ = false;
-    long posGop_ = 0;        // the GOP the reader is positioned at
-    bool fresh_ = true;      // nothing read since the start or a jump
-    bool opened_ = false;    // straight reading has met its first intra picture
+    long posGop_ = 0;      // the GOP the reader is positioned at
+    bool fresh_ = true;    // nothing read since the start or a jump
+    bool opened_ = false;  // straight reading has met its first intra picture
     int parkedPasses_ = 0;
     std::uint64_t lastRepeatOffset_ = UINT64_MAX;
     int picsSinceIntra_ = 0;

@@ -144,15 +144,17 @@ void CLumacastCtrl::ShowOSD() {
 
 // 9
 void CLumacastCtrl::AddOSD(short num, const QString& text, short posX, short posY, short align,
-                           const QString& fontName, short fontSize, short colorR, short colorG, short colorB) {
+                           const QString& fontName, short fontSize, short colorR, short colorG,
+                           short colorB) {
     if (!d_->pipeline_) return;
     if (IPexaroControl* pex = d_->Pex())
-        pex->AddOSD(num, text.toUtf8().constData(), posX, posY, align, fontName.toUtf8().constData(), fontSize,
-                    colorR, colorG, colorB);
+        pex->AddOSD(num, text.toUtf8().constData(), posX, posY, align, fontName.toUtf8().constData(),
+                    fontSize, colorR, colorG, colorB);
 }
 
 // 10
-bool CLumacastCtrl::GetCurrTime(short* year, short* month, short* day, short* hour, short* minute, short* second) {
+bool CLumacastCtrl::GetCurrTime(short* year, short* month, short* day, short* hour, short* minute,
+                                short* second) {
     if (!d_->HaveSource()) return false;
     korvid::IHexmoorControl* hex = d_->Hex();
     if (!hex) return false;
@@ -496,9 +498,9 @@ void CLumacastCtrl::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     if (d_->dragging_) {
         d_->dragCurrent_ = QPoint(int(pt.x() * d_->scaleX_), int(pt.y() * d_->scaleY_));
-        const lumacast::Box b =
-            lumacast::ZoomDragBox(d_->dragStart_.x(), d_->dragStart_.y(), d_->dragCurrent_.x(),
-                                  d_->dragCurrent_.y(), d_->width_, d_->height_, d_->limitRight_, d_->limitBottom_);
+        const lumacast::Box b = lumacast::ZoomDragBox(d_->dragStart_.x(), d_->dragStart_.y(),
+                                                      d_->dragCurrent_.x(), d_->dragCurrent_.y(), d_->width_,
+                                                      d_->height_, d_->limitRight_, d_->limitBottom_);
         if (IPexaroControl* pex = d_->Pex()) pex->SetBandRect(b.top, b.left, b.bottom, b.right);
     }
     emit MouseMove(ButtonCode(event->buttons()), ShiftState(event->modifiers()), pt.x(), pt.y());

@@ -78,8 +78,8 @@ public:
 
     // Not part of the dispatch table: what a host or a test may look at.
     bool HasPipeline() const;
-    bool HasAudioBranch() const;       // false on a machine without sound
-    QImage CurrentPicture() const;     // the latest presented picture (null before one)
+    bool HasAudioBranch() const;    // false on a machine without sound
+    QImage CurrentPicture() const;  // the latest presented picture (null before one)
     QColor BackgroundColor() const;
 
 signals:

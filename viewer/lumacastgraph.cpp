@@ -22,7 +22,8 @@ GST_DEBUG_CATEGORY(lumacast_debug);
 namespace {
 
 std::int64_t SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -163,10 +164,13 @@ void CLumacastCtrl::Private::Present(const QImage& picture, const QRect& source,
     emit q_->PicturePresented(copy);
     // One queued repaint at a time; never wait for the GUI thread here.
     if (!repaintQueued_.exchange(true))
-        QMetaObject::invokeMethod(q_, [this] {
-            repaintQueued_ = false;
-            q_->update();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            q_,
+            [this] {
+                repaintQueued_ = false;
+                q_->update();
+            },
+            Qt::QueuedConnection);
 }
 
 std::int32_t CLumacastCtrl::Private::BuildGraph() {
@@ -220,10 +224,13 @@ bool CLumacastCtrl::Private::NewPipeline() {
     pipeline_ = GST_ELEMENT(gst_object_ref_sink(pipeline));
     GstBus* bus = gst_element_get_bus(pipeline_);
     // Handled on the posting thread: nothing here waits for the GUI thread.
-    gst_bus_set_sync_handler(bus, [](GstBus*, GstMessage* m, gpointer self) -> GstBusSyncReply {
-        static_cast<Private*>(self)->OnBusMessage(m);
-        return GST_BUS_DROP;
-    }, this, nullptr);
+    gst_bus_set_sync_handler(
+        bus,
+        [](GstBus*, GstMessage* m, gpointer self) -> GstBusSyncReply {
+            static_cast<Private*>(self)->OnBusMessage(m);
+            return GST_BUS_DROP;
+        },
+        this, nullptr);
     gst_object_unref(bus);
     return true;
 }
@@ -280,7 +287,8 @@ bool CLumacastCtrl::Private::LinkChain(const std::vector<GstElement*>& chain, co
                         GST_OBJECT_NAME(chain[i + 1]));
             return false;
         }
-        GST_DEBUG("%s branch: linked %s -> %s", branch, GST_OBJECT_NAME(chain[i]), GST_OBJECT_NAME(chain[i + 1]));
+        GST_DEBUG("%s branch: linked %s -> %s", branch, GST_OBJECT_NAME(chain[i]),
+                  GST_OBJECT_NAME(chain[i + 1]));
     }
     return true;
 }
@@ -352,9 +360,11 @@ std::int32_t CLumacastCtrl::Private::BuildVideoBranch() {
     if (!LinkChain(chain, "video")) return 0;
     GstCaps* bgrx = gst_caps_from_string("video/x-raw, format=(string)BGRx");
     if (gst_element_link_filtered(convert, renderer_, bgrx))
-        GST_DEBUG("video branch: linked %s -> %s as BGRx", GST_OBJECT_NAME(convert), GST_OBJECT_NAME(renderer_));
+        GST_DEBUG("video branch: linked %s -> %s as BGRx", GST_OBJECT_NAME(convert),
+                  GST_OBJECT_NAME(renderer_));
     else
-        GST_WARNING("video branch: %s does not link to %s", GST_OBJECT_NAME(convert), GST_OBJECT_NAME(renderer_));
+        GST_WARNING("video branch: %s does not link to %s", GST_OBJECT_NAME(convert),
+                    GST_OBJECT_NAME(renderer_));
     gst_caps_unref(bgrx);
     return 0;
 }
@@ -369,13 +379,15 @@ void CLumacastCtrl::Private::BuildAudioBranch(GstElement* audioSink) {
     std::vector<GstElement*> chain;
     if (adpcm_)
         if (GstElement* decoder = AddElement("avdec_adpcm_ms", "audio-decoder")) chain.push_back(decoder);
-    for (const auto& [factory, name] : {std::pair{"audioconvert", "audio-convert"},
-                                        std::pair{"audioresample", "audio-resample"}, std::pair{"volume", "volume"}})
+    for (const auto& [factory, name] :
+         {std::pair{"audioconvert", "audio-convert"}, std::pair{"audioresample", "audio-resample"},
+          std::pair{"volume", "volume"}})
         if (GstElement* e = AddElement(factory, name)) chain.push_back(e);
     volume_ = gst_bin_get_by_name(GST_BIN(pipeline_), "volume");
     if (volume_) gst_object_unref(volume_);  // the bin keeps it
     chain.push_back(audioSink);
-    const bool linked = gst_element_link_pads(source_, "audio", chain.front(), nullptr) && LinkChain(chain, "audio");
+    const bool linked =
+        gst_element_link_pads(source_, "audio", chain.front(), nullptr) && LinkChain(chain, "audio");
     if (!linked) {
         GST_WARNING("audio branch not linked: no audio");
         volume_ = nullptr;
@@ -401,7 +413,8 @@ void CLumacastCtrl::Private::WireSource(korvid::IHexmoorControl* hex) {
     hex->SetFirstFrameEvent(&firstFrame_);
     if (kindOfFile_) hex->SetKindOfFile(kindOfFile_);
     hex->EnableFrameIndex();
-    GST_DEBUG_OBJECT(source_, "shared words and events handed over: rate code %d, video type %d, start %d, kind %d",
+    GST_DEBUG_OBJECT(source_,
+                     "shared words and events handed over: rate code %d, video type %d, start %d, kind %d",
                      rateCode_, videoType_, startPos_, kindOfFile_);
 }
 
@@ -423,8 +436,8 @@ std::int32_t CLumacastCtrl::Private::WireRenderer() {
     pex->SetPictureIndexPointer(&words_.pictureIndex);
     pex->SetGopMode(gopMode_);
     pex->SetWindow(this);
-    GST_DEBUG_OBJECT(renderer_, "wired: %d pictures/s, rate code %d, video type %d, GOP mode %d", frameRateValue_,
-                     rateCode_, videoType_, gopMode_);
+    GST_DEBUG_OBJECT(renderer_, "wired: %d pictures/s, rate code %d, video type %d, GOP mode %d",
+                     frameRateValue_, rateCode_, videoType_, gopMode_);
     return 0;
 }
 
@@ -564,7 +577,8 @@ std::int32_t CLumacastCtrl::Private::ApplyMode(int mode) {
     }
     GST_INFO("play mode %d, skip rate %d", mode, int(words_.skipRate.load()));
     playMode_ = std::uint8_t(mode);
-    if (mode == korvid::kPlay || mode == korvid::kFastForward || mode == korvid::kNextPicture) reverse_ = false;
+    if (mode == korvid::kPlay || mode == korvid::kFastForward || mode == korvid::kNextPicture)
+        reverse_ = false;
     else if (mode == korvid::kRewind || mode == korvid::kPreviousPicture) reverse_ = true;
     switch (mode) {
     case korvid::kPlay: return Play();

@@ -52,7 +52,7 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     void OnBusMessage(GstMessage* message);
     std::int32_t SetMode(int mode);  // the play-mode driver; its own result
     std::int32_t ApplyMode(int mode);
-    void Step(int mode);             // one picture on or back
+    void Step(int mode);  // one picture on or back
     void TurnTick();
     void CancelTurn();
     std::int32_t Play();

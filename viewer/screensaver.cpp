@@ -31,7 +31,8 @@ CScreenSaverInhibitor::CScreenSaverInhibitor() {
 
 CScreenSaverInhibitor::~CScreenSaverInhibitor() {
     if (!haveCookie_) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("UnInhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("UnInhibit"));
     call << cookie_;
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
 }

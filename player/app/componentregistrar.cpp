@@ -7,13 +7,9 @@
 
 #include <gst/gst.h>
 
-CComponentRegistrar::~CComponentRegistrar()
-{
-    wait();
-}
+CComponentRegistrar::~CComponentRegistrar() { wait(); }
 
-CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFolder)
-{
+CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFolder) {
     const QDir dir(QDir(programFolder).filePath(QStringLiteral("gstreamer-1.0")));
     if (!dir.exists()) return Result::NoFolder;
     for (const QString& f : dir.entryList({QStringLiteral("*.so")}, QDir::Files, QDir::Name))
@@ -39,8 +35,7 @@ CComponentRegistrar::Result CComponentRegistrar::start(const QString& programFol
     return Result::Started;
 }
 
-int CComponentRegistrar::wait()
-{
+int CComponentRegistrar::wait() {
     if (worker_.joinable()) worker_.join();
     return registered_.load();
 }

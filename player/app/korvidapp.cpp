@@ -26,8 +26,7 @@ namespace {
 // A termination request (log-out, kill) ends the run like closing the
 // window, so the temporary files still go.
 int gSignalPipe[2] = {-1, -1};
-void onTerminate(int)
-{
+void onTerminate(int) {
     const char c = 1;
     [[maybe_unused]] auto n = ::write(gSignalPipe[1], &c, 1);
 }
@@ -39,15 +38,13 @@ void onTerminate(int)
 
 CKorvidApp::CKorvidApp(int& argc, char** argv) : QApplication(argc, argv) {}
 
-QString CKorvidApp::versionText()
-{
+QString CKorvidApp::versionText() {
     QString v = QStringLiteral(KORVID_VERSION);
     v.replace(QLatin1Char(','), QLatin1Char('.'));
     return v;
 }
 
-bool CKorvidApp::installTranslations(QCoreApplication* app)
-{
+bool CKorvidApp::installTranslations(QCoreApplication* app) {
     if (!isJapaneseUi()) return false;
     auto* own = new QTranslator(app);
     const bool ok = own->load(QStringLiteral(":/i18n/korvid_ja.qm"));
@@ -59,8 +56,7 @@ bool CKorvidApp::installTranslations(QCoreApplication* app)
     return ok;
 }
 
-void CKorvidApp::nameSettings()
-{
+void CKorvidApp::nameSettings() {
     QCoreApplication::setOrganizationName(QStringLiteral("Korvid"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvid"));
     QSettings::setDefaultFormat(QSettings::IniFormat);
@@ -72,16 +68,14 @@ class CKorvidStyle : public QProxyStyle {
 public:
     CKorvidStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* data) const override
-    {
+                  QStyleHintReturn* data) const override {
         if (hint == SH_ToolTip_WakeUpDelay) return 300;
         return QProxyStyle::styleHint(hint, option, widget, data);
     }
 };
 }  // namespace
 
-void CKorvidApp::applyLook(QApplication* app)
-{
+void CKorvidApp::applyLook(QApplication* app) {
     app->setStyle(new CKorvidStyle);
     QPalette pal;
     const QColor window(24, 27, 33), base(16, 18, 22), text(230, 234, 240), accent(61, 139, 253);
@@ -104,8 +98,7 @@ void CKorvidApp::applyLook(QApplication* app)
     app->setPalette(pal);
 }
 
-int CKorvidApp::run()
-{
+int CKorvidApp::run() {
     applyLook(this);
     installTranslations(this);
     nameSettings();
@@ -154,11 +147,11 @@ int CKorvidApp::run()
     });
     window.show();
 
-
     if (registration == CComponentRegistrar::Result::NoFolder) {
         QTimer::singleShot(0, &window, [&window] {
-            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Korvid"),
-                                        QStringLiteral("cannot find module regsvr."), QMessageBox::Ok, &window);
+            auto* box =
+                new QMessageBox(QMessageBox::Warning, QStringLiteral("Korvid"),
+                                QStringLiteral("cannot find module regsvr."), QMessageBox::Ok, &window);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->open();
         });

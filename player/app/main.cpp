@@ -1,7 +1,6 @@
 #include "korvidapp.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CKorvidApp app(argc, argv);
     return app.run();
 }

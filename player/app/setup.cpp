@@ -8,41 +8,35 @@
 #include <QPushButton>
 #include <QSettings>
 
-void CSetup::load(QSettings& settings)
-{
+void CSetup::load(QSettings& settings) {
     motionArea = settings.value(QStringLiteral("Setup/MDArea"), 0).toInt() ? 1 : 0;
     readEventData = 1;
 }
 
-void CSetup::save(QSettings& settings) const
-{
+void CSetup::save(QSettings& settings) const {
     settings.setValue(QStringLiteral("Setup/MDArea"), motionArea);
     settings.setValue(QStringLiteral("Setup/ReadEventData"), readEventData);
     settings.sync();
 }
 
-void CSetup::load()
-{
+void CSetup::load() {
     QSettings s;
     load(s);
 }
 
-void CSetup::save() const
-{
+void CSetup::save() const {
     QSettings s;
     save(s);
 }
 
-QDialog* CSetup::createDialog(QWidget* parent, const QString& versionText)
-{
+QDialog* CSetup::createDialog(QWidget* parent, const QString& versionText) {
     auto* dlg = new CSetupDialog(this, versionText, parent);
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     return dlg;
 }
 
 CSetupDialog::CSetupDialog(CSetup* setup, const QString& versionText, QWidget* parent)
-    : QDialog(parent), setup_(setup)
-{
+    : QDialog(parent), setup_(setup) {
     setObjectName(QStringLiteral("SetupDialog"));
     setWindowTitle(tr("Setup"));
     setMinimumWidth(320);
@@ -67,7 +61,8 @@ CSetupDialog::CSetupDialog(CSetup* setup, const QString& versionText, QWidget* p
     readEventLabel_->hide();
     readEvent_->hide();
 
-    version_ = new QLabel(tr("Version : ") + (versionText.isEmpty() ? QStringLiteral("-") : versionText), this);
+    version_ =
+        new QLabel(tr("Version : ") + (versionText.isEmpty() ? QStringLiteral("-") : versionText), this);
     grid->addWidget(version_, 2, 0, 1, 2);
 
     auto* ok = new QPushButton(tr("Confirm"), this);
@@ -76,8 +71,7 @@ CSetupDialog::CSetupDialog(CSetup* setup, const QString& versionText, QWidget* p
     connect(ok, &QPushButton::clicked, this, &CSetupDialog::confirm);
 }
 
-void CSetupDialog::confirm()
-{
+void CSetupDialog::confirm() {
     setup_->motionArea = motion_->isChecked() ? 1 : 0;
     setup_->readEventData = readEvent_->isChecked() ? 1 : 0;
     setup_->save();

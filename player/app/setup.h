@@ -12,8 +12,8 @@ class QSettings;
 class CSetup {
     Q_DECLARE_TR_FUNCTIONS(CSetup)
 public:
-    int motionArea = 0;      // "Setup" / "MDArea"
-    int readEventData = 1;   // "Setup" / "ReadEventData"; 1 on every start
+    int motionArea = 0;     // "Setup" / "MDArea"
+    int readEventData = 1;  // "Setup" / "ReadEventData"; 1 on every start
 
     // Motion area from the store (default 0); read event data back to 1
     // whatever the store holds.

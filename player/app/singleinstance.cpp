@@ -12,34 +12,29 @@
 #include <unistd.h>
 
 namespace {
-QString runtimeFolder()
-{
+QString runtimeFolder() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty() || !QDir().mkpath(dir)) dir = QDir::tempPath();
     return dir;
 }
 }  // namespace
 
-CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent)
-{
+CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent) {
     serverName_ = QDir(runtimeFolder()).filePath(defaultKey());
 }
 
-CSingleInstance::~CSingleInstance()
-{
+CSingleInstance::~CSingleInstance() {
     if (server_) server_->close();
 }
 
-QString CSingleInstance::defaultKey()
-{
+QString CSingleInstance::defaultKey() {
     QString key = QStringLiteral("korvid-%1").arg(getuid());
     const QString extra = qEnvironmentVariable("KORVID_INSTANCE_KEY");
     if (!extra.isEmpty()) key += QLatin1Char('-') + extra;
     return key;
 }
 
-bool CSingleInstance::becomePrimary()
-{
+bool CSingleInstance::becomePrimary() {
     lock_ = std::make_unique<QLockFile>(serverName_ + QStringLiteral(".lock"));
     lock_->setStaleLockTime(0);  // stale only when its process is gone
     if (!lock_->tryLock(0)) {
@@ -64,8 +59,7 @@ bool CSingleInstance::becomePrimary()
     return true;
 }
 
-bool CSingleInstance::notifyPrimary(int timeoutMs)
-{
+bool CSingleInstance::notifyPrimary(int timeoutMs) {
     // The first process may still be starting: try until the deadline.
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {

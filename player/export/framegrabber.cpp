@@ -16,31 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
 }
-void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v)
-{
+void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
     b[at] = std::uint8_t(v);
     b[at + 1] = std::uint8_t(v >> 8);
 }
-void putTag(std::vector<std::uint8_t>& b, std::size_t at, const char* tag)
-{
-    std::memcpy(&b[at], tag, 4);
-}
+void putTag(std::vector<std::uint8_t>& b, std::size_t at, const char* tag) { std::memcpy(&b[at], tag, 4); }
 
 // A grab can overlap another grab or an export: every temporary name is its own.
-std::string uniqueStem()
-{
+std::string uniqueStem() {
     static std::atomic<unsigned> counter{0};
     return "grab-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
            std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000);
 }
 
 // The grabber's own plausibility rule for a packet time stamp.
-bool plausible(const qmr3::Qmr3TimeStamp& t)
-{
+bool plausible(const qmr3::Qmr3TimeStamp& t) {
     const int year = t.fullYear();
     return year >= 1971 && year <= 2999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
            t.hour <= 24 && t.minute <= 60 && t.second <= 60;
@@ -52,13 +45,11 @@ constexpr int kToolTimeoutMs = 30000;
 
 // ---------------------------------------------------------------- AVI writer
 
-CGrabAviWriter::~CGrabAviWriter()
-{
+CGrabAviWriter::~CGrabAviWriter() {
     if (file_) std::fclose(file_);
 }
 
-std::vector<std::uint8_t> CGrabAviWriter::header(std::uint32_t fileLength, bool provisional) const
-{
+std::vector<std::uint8_t> CGrabAviWriter::header(std::uint32_t fileLength, bool provisional) const {
     std::vector<std::uint8_t> b(kHeaderSize, 0);
     const std::uint32_t w = std::uint32_t(width_), h = std::uint32_t(height_);
     const std::uint32_t fps = std::uint32_t(frameRate_ > 0 ? frameRate_ : 30);
@@ -132,8 +123,7 @@ std::vector<std::uint8_t> CGrabAviWriter::header(std::uint32_t fileLength, bool 
 }
 
 bool CGrabAviWriter::open(const std::string& path, int width, int height, int frameRate, int channels,
-                          int bitsPerSample, int sampleRate)
-{
+                          int bitsPerSample, int sampleRate) {
     if (file_) close();
     width_ = width;
     height_ = height;
@@ -151,8 +141,7 @@ bool CGrabAviWriter::open(const std::string& path, int width, int height, int fr
     return ok_;
 }
 
-bool CGrabAviWriter::writeVideoChunk(const std::uint8_t* data, std::uint32_t length)
-{
+bool CGrabAviWriter::writeVideoChunk(const std::uint8_t* data, std::uint32_t length) {
     if (!file_) return false;
     std::uint8_t head[8] = {'0', '0', 'd', 'c'};
     for (int i = 0; i < 4; ++i) head[4 + i] = std::uint8_t(length >> (8 * i));
@@ -162,8 +151,7 @@ bool CGrabAviWriter::writeVideoChunk(const std::uint8_t* data, std::uint32_t len
     return ok_;
 }
 
-bool CGrabAviWriter::close()
-{
+bool CGrabAviWriter::close() {
     if (!file_) return false;
     bool ok = ok_ && std::fseek(file_, 0, SEEK_END) == 0;
     const long end = std::ftell(file_);
@@ -176,27 +164,25 @@ bool CGrabAviWriter::close()
 
 // ---------------------------------------------------------------- grabber
 
-FrameGrabber::FrameGrabber()
-{
+FrameGrabber::FrameGrabber() {
     std::error_code ec;
     fs::create_directories(qmr3::thumbnailDir(), ec);
     fs::create_directories(qmr3::temporaryDir(), ec);
 }
 
-std::string FrameGrabber::cachePath(const CVideoLibrary& lib, int index, const std::string& size, int offsetSeconds)
-{
+std::string FrameGrabber::cachePath(const CVideoLibrary& lib, int index, const std::string& size,
+                                    int offsetSeconds) {
     return lib.thumbnailPath(index, size, offsetSeconds < 0 ? -1 : offsetSeconds);
 }
 
-bool FrameGrabber::deinterlaceFor(std::uint8_t productId, int width)
-{
+bool FrameGrabber::deinterlaceFor(std::uint8_t productId, int width) {
     const bool familyA = productId == 0x41 || productId == 0x49;
     const bool noDeinterlace = familyA && (width == 640 || width == 320);
     return !noDeinterlace && productId != 0x49;
 }
 
-GrabJob FrameGrabber::makeJob(const CVideoLibrary& lib, int index, const std::string& size, int offsetSeconds)
-{
+GrabJob FrameGrabber::makeJob(const CVideoLibrary& lib, int index, const std::string& size,
+                              int offsetSeconds) {
     GrabJob job;
     const QMR3FILE* f = lib.file(index);
     if (!f) {
@@ -228,8 +214,7 @@ GrabJob FrameGrabber::makeJob(const CVideoLibrary& lib, int index, const std::st
 }
 
 std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std::string* error,
-                              const std::atomic<bool>* cancel)
-{
+                              const std::atomic<bool>* cancel) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         return std::string();
@@ -243,7 +228,9 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     const bool familyA = job.productId == 0x41 || job.productId == 0x49;
     const auto sets = qmr3::parameterSetsFor(familyA ? qmr3::ParamSetFamily::A : qmr3::ParamSetFamily::B,
                                              job.width, job.height);
-    if (!sets) return fail("no parameter sets for " + std::to_string(job.width) + " x " + std::to_string(job.height));
+    if (!sets)
+        return fail("no parameter sets for " + std::to_string(job.width) + " x " +
+                    std::to_string(job.height));
 
     // The first video picture from the start position.
     qmr3::Qmr3Reader reader;
@@ -257,7 +244,8 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
         if (status != qmr3::Qmr3Reader::Status::Ok) break;
         if (packet.header.stream == qmr3::kStreamVideo && plausible(packet.header.time)) {
             // A motion map in front of the picture is not part of the coded stream.
-            const std::uint32_t skip = packet.header.hasMotionMap() ? std::uint32_t(qmr3::kMotionMapBytes) : 0;
+            const std::uint32_t skip =
+                packet.header.hasMotionMap() ? std::uint32_t(qmr3::kMotionMapBytes) : 0;
             if (packet.payloadLength <= skip + 4) continue;
             picture.assign(packet.payload + skip, packet.payload + packet.payloadLength - 4);
             if (picture.size() % 2) picture.push_back(0);
@@ -297,32 +285,26 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     return job.cachePath;
 }
 
-std::string FrameGrabber::ffmpegPath() const
-{
-    return ffmpegSet_ ? ffmpeg_ : toolcmd::findTool("ffmpeg");
-}
+std::string FrameGrabber::ffmpegPath() const { return ffmpegSet_ ? ffmpeg_ : toolcmd::findTool("ffmpeg"); }
 
-void FrameGrabber::setFfmpegPath(const std::string& path)
-{
+void FrameGrabber::setFfmpegPath(const std::string& path) {
     ffmpeg_ = path;
     ffmpegSet_ = true;
 }
 
-std::string FrameGrabber::grab(const CVideoLibrary& lib, int index, const std::string& size, int offsetSeconds)
-{
+std::string FrameGrabber::grab(const CVideoLibrary& lib, int index, const std::string& size,
+                               int offsetSeconds) {
     error_.clear();
     return run(makeJob(lib, index, size, offsetSeconds), ffmpegPath(), &error_);
 }
 
 // ---------------------------------------------------------------- worker
 
-CAsyncFrameGrabber::CAsyncFrameGrabber(QObject* parent) : QObject(parent)
-{
+CAsyncFrameGrabber::CAsyncFrameGrabber(QObject* parent) : QObject(parent) {
     worker_ = std::thread(&CAsyncFrameGrabber::workerLoop, this);
 }
 
-CAsyncFrameGrabber::~CAsyncFrameGrabber()
-{
+CAsyncFrameGrabber::~CAsyncFrameGrabber() {
     {
         std::lock_guard<std::mutex> g(lock_);
         quit_ = true;
@@ -333,8 +315,7 @@ CAsyncFrameGrabber::~CAsyncFrameGrabber()
     worker_.join();
 }
 
-void CAsyncFrameGrabber::request(const GrabJob& job)
-{
+void CAsyncFrameGrabber::request(const GrabJob& job) {
     const std::string ffmpeg = grabber_.ffmpegPath();
     {
         std::lock_guard<std::mutex> g(lock_);
@@ -355,8 +336,7 @@ void CAsyncFrameGrabber::request(const GrabJob& job)
     wake_.notify_one();
 }
 
-void CAsyncFrameGrabber::dropPictureOfOtherRecording(const GrabJob& job)
-{
+void CAsyncFrameGrabber::dropPictureOfOtherRecording(const GrabJob& job) {
     const auto made = madeFrom_.find(job.cachePath);
     if (made == madeFrom_.end() || made->second == job.recording) return;
     std::error_code ec;
@@ -364,8 +344,7 @@ void CAsyncFrameGrabber::dropPictureOfOtherRecording(const GrabJob& job)
     madeFrom_.erase(made);
 }
 
-std::string CAsyncFrameGrabber::cachedPicture(const GrabJob& job)
-{
+std::string CAsyncFrameGrabber::cachedPicture(const GrabJob& job) {
     if (job.cachePath.empty()) return {};
     std::lock_guard<std::mutex> g(lock_);
     // Still being made from another recording: it is removed when that grab ends.
@@ -375,26 +354,22 @@ std::string CAsyncFrameGrabber::cachedPicture(const GrabJob& job)
     return fs::exists(job.cachePath, ec) ? job.cachePath : std::string();
 }
 
-void CAsyncFrameGrabber::cancelPending()
-{
+void CAsyncFrameGrabber::cancelPending() {
     std::lock_guard<std::mutex> g(lock_);
     queue_.clear();
 }
 
-int CAsyncFrameGrabber::pendingCount() const
-{
+int CAsyncFrameGrabber::pendingCount() const {
     std::lock_guard<std::mutex> g(lock_);
     return int(queue_.size()) + (running_.empty() ? 0 : 1);
 }
 
-bool CAsyncFrameGrabber::toolMissing() const
-{
+bool CAsyncFrameGrabber::toolMissing() const {
     std::lock_guard<std::mutex> g(lock_);
     return problemSent_;
 }
 
-void CAsyncFrameGrabber::workerLoop()
-{
+void CAsyncFrameGrabber::workerLoop() {
     for (;;) {
         GrabJob job;
         std::string ffmpeg;
@@ -447,8 +422,9 @@ void CAsyncFrameGrabber::workerLoop()
             this,
             [this, cache, res, sendProblem, superseded] {
                 if (sendProblem)
-                    emit toolProblem(tr("ffmpeg was not found next to the program or on the PATH; "
-                                        "pictures of recordings cannot be made."));
+                    emit toolProblem(
+                        tr("ffmpeg was not found next to the program or on the PATH; "
+                           "pictures of recordings cannot be made."));
                 if (!superseded) emit grabbed(cache, res);
             },
             Qt::QueuedConnection);

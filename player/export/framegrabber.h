@@ -48,14 +48,14 @@ private:
 // Everything one grab needs, copied out of the catalogue so that it can run
 // on any thread.
 struct GrabJob {
-    std::string recording;     // full path of the .qmr3 file
-    std::string cachePath;     // the BMP it makes
-    std::string size;          // ffmpeg size: "110x72", "qcif", ...
+    std::string recording;  // full path of the .qmr3 file
+    std::string cachePath;  // the BMP it makes
+    std::string size;       // ffmpeg size: "110x72", "qcif", ...
     int width = 0, height = 0;
     std::uint8_t productId = 0;
     bool damaged = false;
     std::uint64_t startOffset = 0;  // file offset where the search for a picture starts
-    std::string error;         // set when no job could be made
+    std::string error;              // set when no job could be made
 };
 
 class FrameGrabber {
@@ -63,7 +63,8 @@ public:
     // Creates the temporary folders when missing.
     FrameGrabber();
 
-    static std::string cachePath(const CVideoLibrary& lib, int index, const std::string& size, int offsetSeconds);
+    static std::string cachePath(const CVideoLibrary& lib, int index, const std::string& size,
+                                 int offsetSeconds);
     // offsetSeconds -1: the first picture; otherwise the frame position at
     // start time + offset of the catalogue's selected file.
     static GrabJob makeJob(const CVideoLibrary& lib, int index, const std::string& size, int offsetSeconds);

@@ -20,17 +20,16 @@ namespace {
 thread_local const CRedirector* tlsReaderOf = nullptr;
 
 // A child left running after Stop is still reaped, so it never lingers as a zombie.
-void reapLater(pid_t pid)
-{
+void reapLater(pid_t pid) {
     if (pid <= 0) return;
     std::thread([pid] {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }).detach();
 }
 
-std::vector<char*> argvFor(const std::string& program, const std::vector<std::string>& args)
-{
+std::vector<char*> argvFor(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -40,8 +39,7 @@ std::vector<char*> argvFor(const std::string& program, const std::vector<std::st
 
 }  // namespace
 
-CRedirector::~CRedirector()
-{
+CRedirector::~CRedirector() {
     Stop();
     // A reader detached by a Stop from its own callback may still be on its
     // way out; it must not outlive the object it reports to.
@@ -50,32 +48,27 @@ CRedirector::~CRedirector()
     readersDone_.wait(g, [this, self] { return readers_ <= self; });
 }
 
-std::string CRedirector::outputText() const
-{
+std::string CRedirector::outputText() const {
     std::lock_guard<std::mutex> g(sinkLock_);
     return output_;
 }
 
-std::string CRedirector::errorText() const
-{
+std::string CRedirector::errorText() const {
     std::lock_guard<std::mutex> g(sinkLock_);
     return error_;
 }
 
-void CRedirector::OnOutputText(const std::string& text)
-{
+void CRedirector::OnOutputText(const std::string& text) {
     std::lock_guard<std::mutex> g(sinkLock_);
     output_ = text;
 }
 
-void CRedirector::OnErrorText(const std::string& text)
-{
+void CRedirector::OnErrorText(const std::string& text) {
     std::lock_guard<std::mutex> g(sinkLock_);
     error_ = text;
 }
 
-void CRedirector::closeFds()
-{
+void CRedirector::closeFds() {
     for (int* fd : {&outRead_, &inWrite_, &stopRead_, &stopWrite_})
         if (*fd >= 0) {
             ::close(*fd);
@@ -83,8 +76,7 @@ void CRedirector::closeFds()
         }
 }
 
-void CRedirector::reportStartError(int err)
-{
+void CRedirector::reportStartError(int err) {
     char text[64];
     std::snprintf(text, sizeof text, "Redirect console error: %x\r\n", unsigned(err));
     OnErrorText(text);
@@ -93,8 +85,7 @@ void CRedirector::reportStartError(int err)
     running_ = 0;
 }
 
-bool CRedirector::Start(const std::string& program, const std::vector<std::string>& args)
-{
+bool CRedirector::Start(const std::string& program, const std::vector<std::string>& args) {
     // The earlier run ends first; its reader is gone before the new run's flag is set.
     Stop();
 
@@ -107,7 +98,8 @@ bool CRedirector::Start(const std::string& program, const std::vector<std::strin
         return false;
     };
     if (program.empty()) return fail(ENOENT);
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(inPipe, O_CLOEXEC) != 0 || ::pipe2(stopPipe, O_CLOEXEC) != 0)
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(inPipe, O_CLOEXEC) != 0 ||
+        ::pipe2(stopPipe, O_CLOEXEC) != 0)
         return fail(errno);
 
     posix_spawn_file_actions_t actions;
@@ -168,26 +160,22 @@ bool CRedirector::Start(const std::string& program, const std::vector<std::strin
     return true;
 }
 
-bool CRedirector::isCurrentRun(unsigned run)
-{
+bool CRedirector::isCurrentRun(unsigned run) {
     std::lock_guard<std::mutex> g(runLock_);
     return run == run_;
 }
 
-void CRedirector::readerEnded()
-{
+void CRedirector::readerEnded() {
     std::lock_guard<std::mutex> g(readersLock_);
     --readers_;
     readersDone_.notify_all();
 }
 
-void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid, unsigned run)
-{
+void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid, unsigned run) {
     struct Closer {
         CRedirector* self;
         int a, b;
-        ~Closer()
-        {
+        ~Closer() {
             ::close(a);
             ::close(b);
             self->readerEnded();  // the last touch of the object
@@ -240,8 +228,7 @@ void CRedirector::readerLoop(int outFd, int stopFd, pid_t pid, unsigned run)
     }
 }
 
-void CRedirector::Stop()
-{
+void CRedirector::Stop() {
     std::thread reader;
     {
         std::lock_guard<std::mutex> g(stopLock_);
@@ -266,15 +253,13 @@ void CRedirector::Stop()
     if (reader.joinable()) reader.join();
 }
 
-void CRedirector::KillChild()
-{
+void CRedirector::KillChild() {
     const pid_t pid = pid_.load();
     if (pid > 0) ::kill(pid, SIGKILL);
 }
 
-int runAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs, std::string* why,
-               const std::atomic<bool>* cancel)
-{
+int runAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+               std::string* why, const std::atomic<bool>* cancel) {
     auto fail = [&](const std::string& text) {
         if (why) *why = text;
         return -1;
@@ -300,7 +285,8 @@ int runAndWait(const std::string& program, const std::vector<std::string>& args,
         const bool cancelled = cancel && cancel->load();
         if (cancelled || std::chrono::steady_clock::now() > deadline) {
             ::kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
             return fail(cancelled ? program + " was cancelled" : program + " did not finish in time");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -62,9 +62,9 @@ private:
     int readers_ = 0;
     std::mutex stopLock_;  // guards reader_ and the descriptors, never held while joining
     std::thread reader_;
-    int outRead_ = -1;    // parent's end of the child's merged output
-    int inWrite_ = -1;    // parent's end of the child's input
-    int stopRead_ = -1;   // wakes the reader for a stop
+    int outRead_ = -1;   // parent's end of the child's merged output
+    int inWrite_ = -1;   // parent's end of the child's input
+    int stopRead_ = -1;  // wakes the reader for a stop
     int stopWrite_ = -1;
     int waitIntervalMs_ = 100;
 };
@@ -73,5 +73,5 @@ private:
 // timeoutMs (the child is killed after that, or as soon as *cancel turns
 // true). Returns the exit code, or -1 with why set when it could not start,
 // was killed or crashed.
-int runAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs, std::string* why,
-               const std::atomic<bool>* cancel = nullptr);
+int runAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+               std::string* why, const std::atomic<bool>* cancel = nullptr);

@@ -26,7 +26,8 @@ Command exportWmv(const std::string& ffmpeg, const std::string& tempAvi, const s
 Command backupAvi(const std::string& ffmpeg, const std::string& tempAvi, const std::string& targetAvi);
 Command backupWmv(const std::string& ffmpeg, const std::string& tempAvi, const std::string& targetWmv);
 // Merged backup through mencoder; stage 2 of WMV is backupWmv on the merge.
-Command mergeAvi(const std::string& mencoder, const std::vector<std::string>& inputs, const std::string& targetAvi);
+Command mergeAvi(const std::string& mencoder, const std::vector<std::string>& inputs,
+                 const std::string& targetAvi);
 Command mergeWmvStage1(const std::string& mencoder, const std::vector<std::string>& inputs,
                        const std::string& mergedAvi);
 // One frame, decoded and scaled to size ("110x72", "qcif", ...) into outPattern

@@ -7,25 +7,21 @@
 #include <QWidget>
 #include <QWindow>
 
-CFramelessWindowBehaviour::CFramelessWindowBehaviour(QWidget* window) : QObject(window), window_(window)
-{
+CFramelessWindowBehaviour::CFramelessWindowBehaviour(QWidget* window) : QObject(window), window_(window) {
     window_->setMouseTracking(true);
     window_->installEventFilter(this);
 }
 
-QRect CFramelessWindowBehaviour::screenRect() const
-{
+QRect CFramelessWindowBehaviour::screenRect() const {
     return window_->screen() ? window_->screen()->geometry() : QRect(0, 0, 1920, 1080);
 }
 
-bool CFramelessWindowBehaviour::inSizeGrip(const QPoint& p) const
-{
+bool CFramelessWindowBehaviour::inSizeGrip(const QPoint& p) const {
     return !maximised_ && p.x() >= window_->width() - kGripSize && p.y() >= window_->height() - kGripSize &&
            window_->rect().contains(p);
 }
 
-bool CFramelessWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
-{
+bool CFramelessWindowBehaviour::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_) return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: return press(static_cast<QMouseEvent*>(event));
@@ -45,8 +41,7 @@ bool CFramelessWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-bool CFramelessWindowBehaviour::press(QMouseEvent* e)
-{
+bool CFramelessWindowBehaviour::press(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return false;
     const QPoint pos = e->position().toPoint();
     if (inSizeGrip(pos)) {
@@ -63,8 +58,7 @@ bool CFramelessWindowBehaviour::press(QMouseEvent* e)
     return true;
 }
 
-bool CFramelessWindowBehaviour::move(QMouseEvent* e)
-{
+bool CFramelessWindowBehaviour::move(QMouseEvent* e) {
     if (resizing_) {
         const QPoint delta = e->globalPosition().toPoint() - resizeStart_;
         window_->resize((resizeStartSize_ + QSize(delta.x(), delta.y())).expandedTo(window_->minimumSize()));
@@ -81,8 +75,7 @@ bool CFramelessWindowBehaviour::move(QMouseEvent* e)
     return false;
 }
 
-void CFramelessWindowBehaviour::setMaximised(bool on)
-{
+void CFramelessWindowBehaviour::setMaximised(bool on) {
     // Full screen owns the window's size until it is left.
     if (on == maximised_ || fullScreen_) return;
     maximised_ = on;
@@ -95,8 +88,7 @@ void CFramelessWindowBehaviour::setMaximised(bool on)
     }
 }
 
-void CFramelessWindowBehaviour::setFullScreen(bool on)
-{
+void CFramelessWindowBehaviour::setFullScreen(bool on) {
     if (on == fullScreen_) return;
     fullScreen_ = on;
     if (on) {

@@ -50,7 +50,7 @@ private:
     QPoint pressPoint_;
     QPoint resizeStart_;
     QSize resizeStartSize_;
-    QRect restoreRect_;    // the window before maximise
-    QRect windowedRect_;   // the window before full screen
+    QRect restoreRect_;   // the window before maximise
+    QRect windowedRect_;  // the window before full screen
     QSize windowedMinimum_;
 };

@@ -26,8 +26,7 @@
 namespace {
 
 // Deletes the files (not the sub-folders) of a folder.
-void removeFilesIn(const QString& folder)
-{
+void removeFilesIn(const QString& folder) {
     QDir dir(folder);
     if (!dir.exists()) return;
     const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -36,8 +35,7 @@ void removeFilesIn(const QString& folder)
 
 }  // namespace
 
-const std::vector<CKorvidAppDlg::ButtonInfo>& CKorvidAppDlg::buttonTable()
-{
+const std::vector<CKorvidAppDlg::ButtonInfo>& CKorvidAppDlg::buttonTable() {
     using namespace skinkey;
     static const std::vector<ButtonInfo> table = {
         {m_btnMainBackup, IDC_BACKUP, QT_TR_NOOP("Backup Files")},
@@ -78,8 +76,7 @@ CKorvidAppDlg::CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, 
       library_(library),
       skinFolder_(skinFolder),
       version_(versionText),
-      setup_(setup)
-{
+      setup_(setup) {
     setObjectName(QStringLiteral("KorvidMainWindow"));
     setWindowTitle(QStringLiteral("Talvix Player"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -87,14 +84,16 @@ CKorvidAppDlg::CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, 
 
     createControls();
     frame_ = new CFramelessWindowBehaviour(this);
-    connect(frame_, &CFramelessWindowBehaviour::maximiseToggleRequested, this, &CKorvidAppDlg::toggleMaximise);
+    connect(frame_, &CFramelessWindowBehaviour::maximiseToggleRequested, this,
+            &CKorvidAppDlg::toggleMaximise);
     playback_ = new CPlaybackController(library_, setup_, {viewer_, playSlider_, playTime_, thumb_}, this);
     playback_->setCurrentPath(commandLinePath);
     connectPlayback();
     connectLibrary();
 
     // Skin: loaded once, before the window is initialised.
-    picturePath_ = QDir(skinFolder_).filePath(QStringLiteral("templates") + languageSuffix() + QStringLiteral(".gif"));
+    picturePath_ =
+        QDir(skinFolder_).filePath(QStringLiteral("templates") + languageSuffix() + QStringLiteral(".gif"));
     skinLoaded_ = skin_.load(QDir(skinFolder_).filePath(QStringLiteral("templates.ini")), picturePath_);
     for (const QString& w : skin_.warnings()) qCWarning(lcWindow) << "skin:" << w;
     applySkinToButtons();
@@ -119,8 +118,7 @@ CKorvidAppDlg::CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, 
     if (!commandLinePath.isEmpty()) openTimer_.start();
 }
 
-CKorvidAppDlg::~CKorvidAppDlg()
-{
+CKorvidAppDlg::~CKorvidAppDlg() {
     library_.setStatusCallback({});
     // The panel's grabs end before their folders are emptied.
     delete thumb_;
@@ -134,8 +132,7 @@ CKorvidAppDlg::~CKorvidAppDlg()
     removeFilesIn(QString::fromStdString(qmr3::temporaryDir()));
 }
 
-void CKorvidAppDlg::createControls()
-{
+void CKorvidAppDlg::createControls() {
     playSlider_ = new CVideoPlaySlider(library_, this);
     playSlider_->setObjectName(QLatin1String(skinkey::m_sldPlaySlider));
     playSlider_->setEnabled(false);
@@ -187,8 +184,7 @@ void CKorvidAppDlg::createControls()
     });
 }
 
-void CKorvidAppDlg::connectPlayback()
-{
+void CKorvidAppDlg::connectPlayback() {
     connect(playback_, &CPlaybackController::buttonsChanged, this, &CKorvidAppDlg::showButtons);
     connect(playback_, &CPlaybackController::message, this, &CKorvidAppDlg::showMessage);
     connect(playback_, &CPlaybackController::displayChanged, this, [this] {
@@ -207,8 +203,7 @@ void CKorvidAppDlg::connectPlayback()
     playback_->setVolumePosition(volumeSlider_->value());
 }
 
-void CKorvidAppDlg::connectLibrary()
-{
+void CKorvidAppDlg::connectLibrary() {
     library_.setStatusCallback([this](const std::string& text) {
         // The catalogue speaks English; its two progress words are translated here.
         QString t = QString::fromStdString(text);
@@ -219,8 +214,7 @@ void CKorvidAppDlg::connectLibrary()
     });
 }
 
-void CKorvidAppDlg::createShortcuts()
-{
+void CKorvidAppDlg::createShortcuts() {
     // Keyboard routes to the commands of the buttons.
     const std::pair<QKeySequence, int> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_O), IDC_OPEN_FILE},
@@ -251,8 +245,7 @@ void CKorvidAppDlg::createShortcuts()
     }
 }
 
-void CKorvidAppDlg::applySkinToButtons()
-{
+void CKorvidAppDlg::applySkinToButtons() {
     for (CSkinButton* b : buttons_) {
         const SkinButtonImages* images = skin_.button(b->objectName());
         if (!images) {
@@ -277,14 +270,12 @@ void CKorvidAppDlg::applySkinToButtons()
     showButtons({IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T, IDC_TAB_LIST}, {});
 }
 
-CSkinButton* CKorvidAppDlg::button(int id) const
-{
+CSkinButton* CKorvidAppDlg::button(int id) const {
     auto it = byId_.find(id);
     return it == byId_.end() ? nullptr : it->second;
 }
 
-void CKorvidAppDlg::showButtons(const QList<int>& on, const QList<int>& released)
-{
+void CKorvidAppDlg::showButtons(const QList<int>& on, const QList<int>& released) {
     // A button shows its second set ("on") while it is not active.
     for (int id : on)
         if (CSkinButton* b = button(id)) b->setActive(false);
@@ -292,13 +283,11 @@ void CKorvidAppDlg::showButtons(const QList<int>& on, const QList<int>& released
         if (CSkinButton* b = button(id)) b->setActive(true);
 }
 
-void CKorvidAppDlg::release(int id)
-{
+void CKorvidAppDlg::release(int id) {
     if (CSkinButton* b = button(id)) b->setActive(true);
 }
 
-QWidget* CKorvidAppDlg::controlFor(const CtrlRect& r) const
-{
+QWidget* CKorvidAppDlg::controlFor(const CtrlRect& r) const {
     switch (r.kind) {
     case CtrlRect::Button: {
         auto it = byKey_.find(r.name);
@@ -312,8 +301,7 @@ QWidget* CKorvidAppDlg::controlFor(const CtrlRect& r) const
     }
 }
 
-void CKorvidAppDlg::composeBackground(int W, int H)
-{
+void CKorvidAppDlg::composeBackground(int W, int H) {
     background_ = QPixmap(W, H);
     QPainter p(&background_);
     p.fillRect(0, 0, W, H, QColor(8, 8, 8));
@@ -351,8 +339,7 @@ void CKorvidAppDlg::composeBackground(int W, int H)
         p.drawPixmap((W - centre.width() - 300) / 2, (H - centre.height() - 60) / 2, centre);
 }
 
-void CKorvidAppDlg::layoutWindow()
-{
+void CKorvidAppDlg::layoutWindow() {
     const int W = width() + 2;
     const int H = height() + 2;
     const QSize design = skin_.designSize().isValid() ? skin_.designSize() : QSize(W, H);
@@ -392,8 +379,7 @@ void CKorvidAppDlg::layoutWindow()
     update();
 }
 
-void CKorvidAppDlg::placeViewer()
-{
+void CKorvidAppDlg::placeViewer() {
     if (playback_->displayMode() != 1) {
         viewer_->setGeometry(0, 0, 0, 0);
         viewer_->hide();
@@ -415,23 +401,18 @@ void CKorvidAppDlg::placeViewer()
     viewer_->raise();
 }
 
-void CKorvidAppDlg::paintEvent(QPaintEvent* e)
-{
+void CKorvidAppDlg::paintEvent(QPaintEvent* e) {
     QPainter p(this);
-    if (background_.isNull())
-        p.fillRect(e->rect(), QColor(8, 8, 8));
-    else
-        p.drawPixmap(e->rect(), background_, e->rect());
+    if (background_.isNull()) p.fillRect(e->rect(), QColor(8, 8, 8));
+    else p.drawPixmap(e->rect(), background_, e->rect());
 }
 
-void CKorvidAppDlg::resizeEvent(QResizeEvent* e)
-{
+void CKorvidAppDlg::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     layoutWindow();
 }
 
-void CKorvidAppDlg::showEvent(QShowEvent* e)
-{
+void CKorvidAppDlg::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (templateReported_) return;
     if (!skinLoaded_) {
@@ -440,13 +421,13 @@ void CKorvidAppDlg::showEvent(QShowEvent* e)
     } else if (!skin_.pictureLoaded()) {
         templateReported_ = true;
         QTimer::singleShot(0, this, [this] {
-            showMessage(tr("The skin picture %1 cannot be read.").arg(QDir::toNativeSeparators(picturePath_)));
+            showMessage(
+                tr("The skin picture %1 cannot be read.").arg(QDir::toNativeSeparators(picturePath_)));
         });
     }
 }
 
-void CKorvidAppDlg::keyPressEvent(QKeyEvent* e)
-{
+void CKorvidAppDlg::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -460,14 +441,12 @@ void CKorvidAppDlg::keyPressEvent(QKeyEvent* e)
     }
 }
 
-void CKorvidAppDlg::closeEvent(QCloseEvent* e)
-{
+void CKorvidAppDlg::closeEvent(QCloseEvent* e) {
     if (exitBox_) exitBox_->close();
     e->accept();
 }
 
-void CKorvidAppDlg::toggleMaximise()
-{
+void CKorvidAppDlg::toggleMaximise() {
     const bool maximise = !frame_->isMaximised();
     // Full screen owns the window's size until it is left.
     if (frame_->isFullScreen()) {
@@ -482,8 +461,7 @@ void CKorvidAppDlg::toggleMaximise()
     }
 }
 
-void CKorvidAppDlg::setFullScreen(bool on)
-{
+void CKorvidAppDlg::setFullScreen(bool on) {
     if (on == frame_->isFullScreen()) return;
     if (on && !playback_->isPlaying()) {
         showMessage(tr("Available only while playing video"));
@@ -493,8 +471,7 @@ void CKorvidAppDlg::setFullScreen(bool on)
     layoutWindow();
 }
 
-void CKorvidAppDlg::changeRatio()
-{
+void CKorvidAppDlg::changeRatio() {
     if (!playback_->isPlaying()) {
         showMessage(tr("Available only while playing video"));
         return;
@@ -504,23 +481,21 @@ void CKorvidAppDlg::changeRatio()
     placeViewer();
 }
 
-void CKorvidAppDlg::bringToFront()
-{
+void CKorvidAppDlg::bringToFront() {
     if (isMinimized()) showNormal();
     show();
     raise();
     activateWindow();
 }
 
-void CKorvidAppDlg::showMessage(const QString& text)
-{
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Korvid"), text, QMessageBox::Ok, this);
+void CKorvidAppDlg::showMessage(const QString& text) {
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("Korvid"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 
-void CKorvidAppDlg::showStatusText(const QString& text)
-{
+void CKorvidAppDlg::showStatusText(const QString& text) {
     // Scans run on this thread: draw the text at once.
     playTime_->setText(text);
     playTime_->repaint();

@@ -36,8 +36,8 @@ public:
 
     // library: the program's catalogue, which outlives the window.
     // skinFolder: where templates.ini and the pictures are (the program folder).
-    CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, const QString& versionText, CSetup* setup,
-                  const QString& commandLinePath = QString(), QWidget* parent = nullptr);
+    CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, const QString& versionText,
+                  CSetup* setup, const QString& commandLinePath = QString(), QWidget* parent = nullptr);
     ~CKorvidAppDlg() override;
 
     CVideoLibrary& library() const { return library_; }

@@ -17,16 +17,14 @@
 
 namespace {
 
-bool validClock(short y, short mo, short d, short h, short mi, short s)
-{
-    return y >= 1971 && y <= 2999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 24 && mi >= 0 &&
-           mi <= 60 && s >= 0 && s <= 60;
+bool validClock(short y, short mo, short d, short h, short mi, short s) {
+    return y >= 1971 && y <= 2999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 24 &&
+           mi >= 0 && mi <= 60 && s >= 0 && s <= 60;
 }
 
 // Place in the frame positions of the first one at least `seconds` after
 // `start`; -1 when none is.
-int firstPositionFrom(const CVideoLibrary& library, std::int64_t start, std::int64_t seconds)
-{
+int firstPositionFrom(const CVideoLibrary& library, std::int64_t start, std::int64_t seconds) {
     const auto& positions = library.framePositions();
     for (std::size_t i = 0; i < positions.size(); ++i)
         if (positions[i].time - start >= seconds) return int(i);
@@ -41,65 +39,61 @@ CPlaybackController::CPlaybackController(CVideoLibrary& library, const CSetup* s
       library_(library),
       setup_(setup),
       parts_(parts),
-      generation_(std::make_shared<std::atomic<int>>(0))
-{
+      generation_(std::make_shared<std::atomic<int>>(0)) {
     positionTimer_.setObjectName(QStringLiteral("positionTimer"));
     positionTimer_.setInterval(kPositionPeriodMs);
     connect(&positionTimer_, &QTimer::timeout, this, &CPlaybackController::updatePosition);
     // The media stop thread emits; playback acts on it in its own thread, and
     // only for the start that is still current.
-    connect(parts_.viewer, &CLumacastCtrl::OnMediaStop, this, [this, generation = generation_] {
-        const int seen = generation->load();
-        QMetaObject::invokeMethod(this, [this, generation, seen] {
-            if (generation->load() == seen && isPlaying()) mediaStopped();
-        }, Qt::QueuedConnection);
-    }, Qt::DirectConnection);
+    connect(
+        parts_.viewer, &CLumacastCtrl::OnMediaStop, this,
+        [this, generation = generation_] {
+            const int seen = generation->load();
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, seen] {
+                    if (generation->load() == seen && isPlaying()) mediaStopped();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
 }
 
-CPlaybackController::~CPlaybackController()
-{
-    positionTimer_.stop();
-}
+CPlaybackController::~CPlaybackController() { positionTimer_.stop(); }
 
-int CPlaybackController::volumeForPosition(int position)
-{
+int CPlaybackController::volumeForPosition(int position) {
     static const int table[11] = {-10000, -2500, -2000, -1800, -1600, -1300, -1100, -900, -700, -500, 0};
     return table[std::clamp(position, 0, 10)];
 }
 
-void CPlaybackController::setVolumePosition(int position)
-{
+void CPlaybackController::setVolumePosition(int position) {
     volumePosition_ = position;
     parts_.viewer->SetAudioVolume(volumeForPosition(position));
 }
 
-void CPlaybackController::showButtons(std::initializer_list<int> on, std::initializer_list<int> released)
-{
+void CPlaybackController::showButtons(std::initializer_list<int> on, std::initializer_list<int> released) {
     emit buttonsChanged(QList<int>(on), QList<int>(released));
 }
 
-void CPlaybackController::configureViewer(const qmr3::Qmr3FileHeader& header)
-{
+void CPlaybackController::configureViewer(const qmr3::Qmr3FileHeader& header) {
     CLumacastCtrl* viewer = parts_.viewer;
     viewer->SetProductID(short(header.productId));
     viewer->SetVideoType(short(header.videoType));
-    viewer->SetVideoInfo(short(header.frameRate), short(header.width), short(header.height), short(header.gopMode),
-                         0);
+    viewer->SetVideoInfo(short(header.frameRate), short(header.width), short(header.height),
+                         short(header.gopMode), 0);
     viewer->EnableZoom(true);
     if (header.audioKind == 0xFF) viewer->SetADPCMTypeAudio();
     rawLength_ = header.length;
     pictureSize_ = QSize(header.width, header.height);
 }
 
-int CPlaybackController::startPosition(std::int64_t fileStart, std::uint32_t indexCount) const
-{
+int CPlaybackController::startPosition(std::int64_t fileStart, std::uint32_t indexCount) const {
     if (startOffset_ == 0) return 0;
     const int first = firstPositionFrom(library_, fileStart, startOffset_);
     return first < 0 ? int(indexCount) : first;
 }
 
-void CPlaybackController::openAndPlay(const QString& path)
-{
+void CPlaybackController::openAndPlay(const QString& path) {
     if (isPlaying()) stop();
     CVideoLibrary::clearSizedThumbnails();
 
@@ -140,8 +134,7 @@ void CPlaybackController::openAndPlay(const QString& path)
     showPlaying(selected, known);
 }
 
-void CPlaybackController::showPlaying(int file, bool known)
-{
+void CPlaybackController::showPlaying(int file, bool known) {
     parts_.slider->setRange(0, known ? library_.length(file) : 0);
     parts_.slider->setRecording(known ? file : -1);
     showButtons({IDC_PLAY}, {});
@@ -153,13 +146,9 @@ void CPlaybackController::showPlaying(int file, bool known)
     setVolumePosition(volumePosition_);
 }
 
-void CPlaybackController::stop()
-{
-    halt(state_ == State::ResumePending);
-}
+void CPlaybackController::stop() { halt(state_ == State::ResumePending); }
 
-void CPlaybackController::halt(bool keepChoice)
-{
+void CPlaybackController::halt(bool keepChoice) {
     if (isPlaying()) {
         positionTimer_.stop();
         parts_.viewer->StopService();
@@ -180,8 +169,7 @@ void CPlaybackController::halt(bool keepChoice)
     currentFileIndex_ = -1;
 }
 
-bool CPlaybackController::currentSeconds(std::int64_t& seconds)
-{
+bool CPlaybackController::currentSeconds(std::int64_t& seconds) {
     short y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     parts_.viewer->GetCurrTime(&y, &mo, &d, &h, &mi, &s);
     if (!validClock(y, mo, d, h, mi, s)) return false;
@@ -189,15 +177,13 @@ bool CPlaybackController::currentSeconds(std::int64_t& seconds)
     return true;
 }
 
-bool CPlaybackController::heldByRecording(std::int64_t seconds) const
-{
+bool CPlaybackController::heldByRecording(std::int64_t seconds) const {
     // While the source has no picture time (winding onto the start, between
     // groups) it answers with a stand-in date; that is no time of this file.
     return fileEnd_ == 0 || (seconds >= fileStart_ && seconds <= fileEnd_);
 }
 
-void CPlaybackController::updatePosition()
-{
+void CPlaybackController::updatePosition() {
     short y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     parts_.viewer->GetCurrTime(&y, &mo, &d, &h, &mi, &s);
     parts_.slider->update();
@@ -212,9 +198,8 @@ void CPlaybackController::updatePosition()
     parts_.playTime->setText(QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, s));
 }
 
-bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released,
-                                         State after)
-{
+bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on,
+                                         std::initializer_list<int> released, State after) {
     if (!isPlaying()) {
         showButtons({}, {id});
         return false;
@@ -224,8 +209,7 @@ bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on, 
     return true;
 }
 
-void CPlaybackController::play()
-{
+void CPlaybackController::play() {
     if (startOffset_ > 0 && std::uint32_t(startOffset_) < rawLength_) {
         openAndPlay(currentPath_);
         return;
@@ -240,53 +224,47 @@ void CPlaybackController::play()
         parts_.viewer->SeekToPlay();
 }
 
-void CPlaybackController::pause()
-{
+void CPlaybackController::pause() {
     if (beginTransport(IDC_PAUSE, {IDC_PAUSE}, {IDC_REWIND, IDC_FF, IDC_PLAY}, State::Paused))
         parts_.viewer->SeekToPause();
 }
 
-void CPlaybackController::fastForward()
-{
+void CPlaybackController::fastForward() {
     if (beginTransport(IDC_FF, {IDC_FF}, {IDC_REWIND, IDC_PLAY, IDC_PAUSE}, State::Playing))
         parts_.viewer->SeekToFF(0);
 }
 
-void CPlaybackController::rewind()
-{
+void CPlaybackController::rewind() {
     if (beginTransport(IDC_REWIND, {IDC_REWIND}, {IDC_FF, IDC_PLAY, IDC_PAUSE}, State::Playing))
         parts_.viewer->SeekToRew(0);
 }
 
-void CPlaybackController::frameForward()
-{
-    if (beginTransport(IDC_FRAME_NEXT, {IDC_PAUSE}, {IDC_FRAME_NEXT, IDC_REWIND, IDC_FF, IDC_PLAY}, State::Paused))
+void CPlaybackController::frameForward() {
+    if (beginTransport(IDC_FRAME_NEXT, {IDC_PAUSE}, {IDC_FRAME_NEXT, IDC_REWIND, IDC_FF, IDC_PLAY},
+                       State::Paused))
         parts_.viewer->SeekToNextFrame();
 }
 
-void CPlaybackController::frameBack()
-{
-    if (!beginTransport(IDC_FRAME_BACK, {IDC_PAUSE}, {IDC_FRAME_BACK, IDC_REWIND, IDC_FF, IDC_PLAY}, State::Paused))
+void CPlaybackController::frameBack() {
+    if (!beginTransport(IDC_FRAME_BACK, {IDC_PAUSE}, {IDC_FRAME_BACK, IDC_REWIND, IDC_FF, IDC_PLAY},
+                        State::Paused))
         return;
     // Not within the first two seconds: there is no earlier picture to go to.
     std::int64_t now = 0;
     if (currentSeconds(now) && now - fileStart_ >= 2) parts_.viewer->SeekToPrevFrame();
 }
 
-void CPlaybackController::togglePlayPause()
-{
+void CPlaybackController::togglePlayPause() {
     if (!isPlaying()) return;
     if (isPaused()) play();
     else pause();
 }
 
-void CPlaybackController::holdForDrag()
-{
+void CPlaybackController::holdForDrag() {
     if (isPlaying()) parts_.viewer->SeekToPause();
 }
 
-void CPlaybackController::seekToSlider()
-{
+void CPlaybackController::seekToSlider() {
     const int s = parts_.slider->value();
     if (displayMode_ == 2) return;  // the preview pages seek by themselves
     const bool resuming = state_ == State::ResumePending;
@@ -310,8 +288,7 @@ void CPlaybackController::seekToSlider()
     positionTimer_.start();
 }
 
-void CPlaybackController::playChosenFile(int index)
-{
+void CPlaybackController::playChosenFile(int index) {
     if (index < 0 || index >= library_.fileCount() || library_.damaged(index)) return;
     if (isPlaying()) {
         parts_.playTime->setText(tr("Playing Video.."));
@@ -338,8 +315,7 @@ void CPlaybackController::playChosenFile(int index)
     parts_.panel->update();
 }
 
-void CPlaybackController::playFirstFile()
-{
+void CPlaybackController::playFirstFile() {
     if (library_.fileCount() == 0) return;
     // The first file plays as far as it can, damaged or not.
     parts_.panel->markSelection(0);
@@ -353,8 +329,7 @@ void CPlaybackController::playFirstFile()
     parts_.panel->update();
 }
 
-void CPlaybackController::mediaStopped()
-{
+void CPlaybackController::mediaStopped() {
     qCDebug(lcPlayback) << "end of the recording";
     stop();
     currentFileIndex_ = -1;
@@ -363,8 +338,7 @@ void CPlaybackController::mediaStopped()
     emit mediaEnded();
 }
 
-bool CPlaybackController::suspend()
-{
+bool CPlaybackController::suspend() {
     if (!isPlaying()) return false;
     currentFileIndex_ = parts_.panel->selectedFile();
     if (currentFileIndex_ >= 0) currentPath_ = QString::fromStdString(library_.filePath(currentFileIndex_));
@@ -377,8 +351,7 @@ bool CPlaybackController::suspend()
     return true;
 }
 
-void CPlaybackController::resume(bool reopen)
-{
+void CPlaybackController::resume(bool reopen) {
     if (state_ != State::ResumePending) return;
     const int index = currentFileIndex_;
     if (reopen) openAndPlay(currentPath_);

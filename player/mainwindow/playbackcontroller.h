@@ -47,7 +47,8 @@ public:
         CThumbnailCtrl* panel = nullptr;
     };
 
-    CPlaybackController(CVideoLibrary& library, const CSetup* setup, const Parts& parts, QObject* parent = nullptr);
+    CPlaybackController(CVideoLibrary& library, const CSetup* setup, const Parts& parts,
+                        QObject* parent = nullptr);
     ~CPlaybackController() override;
 
     State state() const { return state_; }
@@ -112,7 +113,8 @@ private:
     // Stops the viewer; keepChoice leaves the panel's selection and the slider as they are.
     void halt(bool keepChoice);
     void showButtons(std::initializer_list<int> on, std::initializer_list<int> released);
-    bool beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released, State after);
+    bool beginTransport(int id, std::initializer_list<int> on, std::initializer_list<int> released,
+                        State after);
     void configureViewer(const qmr3::Qmr3FileHeader& header);
     int startPosition(std::int64_t fileStart, std::uint32_t indexCount) const;
     void showPlaying(int file, bool known);

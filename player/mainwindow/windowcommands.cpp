@@ -22,8 +22,7 @@ constexpr int kFilterButtons[] = {IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_
 
 }  // namespace
 
-void CKorvidAppDlg::buildCommandTable()
-{
+void CKorvidAppDlg::buildCommandTable() {
     CPlaybackController* p = playback_;
     auto thenRelease = [this](int id, void (CKorvidAppDlg::*handler)()) {
         return [this, id, handler] {
@@ -33,7 +32,8 @@ void CKorvidAppDlg::buildCommandTable()
     };
     commands_ = {
         {IDC_OPEN_DIR, thenRelease(IDC_OPEN_DIR, &CKorvidAppDlg::openFolderDialog)},
-        {IDC_OPEN_FILE, [this] {
+        {IDC_OPEN_FILE,
+         [this] {
              playback_->stop();
              openFilesDialog();
              release(IDC_OPEN_FILE);
@@ -45,7 +45,8 @@ void CKorvidAppDlg::buildCommandTable()
         {IDC_FRAME_BACK, [p] { p->frameBack(); }},
         {IDC_FRAME_NEXT, [p] { p->frameForward(); }},
         {IDC_EXIT, [this] { askExit(); }},
-        {IDC_MINIMIZE, [this] {
+        {IDC_MINIMIZE,
+         [this] {
              release(IDC_MINIMIZE);
              showMinimized();
          }},
@@ -70,8 +71,7 @@ void CKorvidAppDlg::buildCommandTable()
     for (int id : kFilterButtons) commands_[id] = [this, id] { toggleFilter(id); };
 }
 
-void CKorvidAppDlg::onCommand(int id)
-{
+void CKorvidAppDlg::onCommand(int id) {
     const auto it = commands_.find(id);
     if (it == commands_.end()) {
         qCWarning(lcWindow) << "no handler for command" << id;
@@ -81,8 +81,7 @@ void CKorvidAppDlg::onCommand(int id)
     it->second();
 }
 
-void CKorvidAppDlg::askExit()
-{
+void CKorvidAppDlg::askExit() {
     if (exitBox_) return;
     exitBox_ = new QMessageBox(QMessageBox::Question, QStringLiteral("Korvid"), tr("Do you want to exit?"),
                                QMessageBox::Yes | QMessageBox::No, this);
@@ -98,8 +97,7 @@ void CKorvidAppDlg::askExit()
     exitBox_->open();
 }
 
-void CKorvidAppDlg::showSetup()
-{
+void CKorvidAppDlg::showSetup() {
     if (playback_->isPlaying()) playback_->stop();
     QDialog* dlg = setup_ ? setup_->createDialog(this, version_) : nullptr;
     if (!dlg) return;
@@ -110,8 +108,7 @@ void CKorvidAppDlg::showSetup()
     dlg->open();
 }
 
-void CKorvidAppDlg::exportCommand(int id)
-{
+void CKorvidAppDlg::exportCommand(int id) {
     release(id);
     // Movie clips are also made from files marked for backup without anything playing.
     const bool haveSource = playback_->isPlaying() || (id == IDC_EXPORT_AVI && library_.markedCount() > 0);
@@ -119,15 +116,13 @@ void CKorvidAppDlg::exportCommand(int id)
     else notAvailable(id);
 }
 
-void CKorvidAppDlg::notAvailable(int id)
-{
+void CKorvidAppDlg::notAvailable(int id) {
     release(id);
     qCInfo(lcWindow) << "command" << id << "is not available in this version";
     showMessage(tr("This function is not available in this version."));
 }
 
-void CKorvidAppDlg::recoverIndex()
-{
+void CKorvidAppDlg::recoverIndex() {
     // The index belongs to the folder the catalogue was read from, whatever
     // path playback last used.
     if (library_.fileCount() == 0) {
@@ -150,8 +145,7 @@ void CKorvidAppDlg::recoverIndex()
     showMessage(text);
 }
 
-void CKorvidAppDlg::toggleFilter(int id)
-{
+void CKorvidAppDlg::toggleFilter(int id) {
     CSkinButton* b = button(id);
     if (!b) return;
     // Inactive (the second image set) means the kind is shown.
@@ -163,9 +157,8 @@ void CKorvidAppDlg::toggleFilter(int id)
     if (playing >= 0 && !thumb_->isListed(playing)) playback_->stop();
 }
 
-void CKorvidAppDlg::choosePanelPage(int id)
-{
-    const int page = id == IDC_TAB_LIST ? CThumbnailCtrl::ListPage
+void CKorvidAppDlg::choosePanelPage(int id) {
+    const int page = id == IDC_TAB_LIST       ? CThumbnailCtrl::ListPage
                      : id == IDC_TAB_CALENDAR ? CThumbnailCtrl::CalendarPage
                                               : CThumbnailCtrl::InfoPage;
     for (int tab : {IDC_TAB_CALENDAR, IDC_TAB_LIST, IDC_TAB_INFO})
@@ -173,8 +166,7 @@ void CKorvidAppDlg::choosePanelPage(int id)
     thumb_->setPage(page);
 }
 
-void CKorvidAppDlg::openRecordings(const QString& text)
-{
+void CKorvidAppDlg::openRecordings(const QString& text) {
     if (text.isEmpty()) return;
     playback_->stop();
     playback_->setCurrentPath(text);
@@ -184,8 +176,7 @@ void CKorvidAppDlg::openRecordings(const QString& text)
     afterOpen();
 }
 
-void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
-{
+void CKorvidAppDlg::openRecordingFiles(const QStringList& files) {
     if (files.isEmpty()) return;
     playback_->stop();
     playback_->setCurrentPath(files.join(QLatin1Char('|')));
@@ -198,12 +189,12 @@ void CKorvidAppDlg::openRecordingFiles(const QStringList& files)
     afterOpen();
 }
 
-void CKorvidAppDlg::afterOpen()
-{
+void CKorvidAppDlg::afterOpen() {
     thumb_->resetForOpen();
     showButtons({IDC_FILTER_A, IDC_FILTER_M, IDC_FILTER_E, IDC_FILTER_T}, {});
     thumb_->update();
-    qCDebug(lcLibrary) << "opened" << library_.fileCount() << "recordings," << library_.errors().size() << "problems";
+    qCDebug(lcLibrary) << "opened" << library_.fileCount() << "recordings," << library_.errors().size()
+                       << "problems";
     // What could not be read is said, not passed over in silence.
     const std::vector<std::string>& errors = library_.errors();
     if (!errors.empty()) {
@@ -214,8 +205,7 @@ void CKorvidAppDlg::afterOpen()
     }
 }
 
-void CKorvidAppDlg::openByPath(QString path)
-{
+void CKorvidAppDlg::openByPath(QString path) {
     openTimer_.stop();
     while (path.startsWith(QLatin1Char('"'))) path.remove(0, 1);
     while (path.endsWith(QLatin1Char('"'))) path.chop(1);
@@ -229,8 +219,7 @@ void CKorvidAppDlg::openByPath(QString path)
     playback_->playFirstFile();
 }
 
-void CKorvidAppDlg::openFolderDialog()
-{
+void CKorvidAppDlg::openFolderDialog() {
     QSettings settings;
     const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
     auto* dlg = new QFileDialog(this, tr("Please choose a folder"), start);
@@ -247,8 +236,7 @@ void CKorvidAppDlg::openFolderDialog()
     dlg->open();
 }
 
-void CKorvidAppDlg::openFilesDialog()
-{
+void CKorvidAppDlg::openFilesDialog() {
     QSettings settings;
     const QString start = settings.value(QStringLiteral("dirName/strPath"), QDir::homePath()).toString();
     auto* dlg = new QFileDialog(this, tr("QMR3 Video File"), start, tr("QMR3 Files (*.qmr3)"));

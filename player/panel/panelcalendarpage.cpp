@@ -14,33 +14,24 @@ using namespace panel;
 namespace {
 
 // Sunday 0.
-int weekdayOfFirst(const QDate& date)
-{
-    return QDate(date.year(), date.month(), 1).dayOfWeek() % 7;
-}
+int weekdayOfFirst(const QDate& date) { return QDate(date.year(), date.month(), 1).dayOfWeek() % 7; }
 
-int slotOf(const QDateTime& t)
-{
-    return t.time().hour() * 2 + (t.time().minute() > 29 ? 1 : 0);
-}
+int slotOf(const QDateTime& t) { return t.time().hour() * 2 + (t.time().minute() > 29 ? 1 : 0); }
 
 }  // namespace
 
-void CPanelCalendarPage::resetForOpen(std::int64_t date)
-{
+void CPanelCalendarPage::resetForOpen(std::int64_t date) {
     date_ = date;
     itemPage_ = 0;
     lastSlot_ = -1;
 }
 
-void CPanelCalendarPage::refresh(std::int64_t date)
-{
+void CPanelCalendarPage::refresh(std::int64_t date) {
     if (date >= 0) date_ = date;
     rebuild();
 }
 
-void CPanelCalendarPage::rebuild()
-{
+void CPanelCalendarPage::rebuild() {
     slotFlags_.fill(0);
     slotEvents_.fill(0);
     items_.clear();
@@ -65,19 +56,14 @@ void CPanelCalendarPage::rebuild()
     if (itemPage_ >= count) itemPage_ = 0;
 }
 
-int CPanelCalendarPage::itemsPerPage() const
-{
+int CPanelCalendarPage::itemsPerPage() const {
     const int r = ctx_.rows();
     return r == 6 ? 1 : std::max(1, r - 6);
 }
 
-int CPanelCalendarPage::itemPageCount() const
-{
-    return ceilDiv(int(items_.size()), itemsPerPage());
-}
+int CPanelCalendarPage::itemPageCount() const { return ceilDiv(int(items_.size()), itemsPerPage()); }
 
-std::vector<int> CPanelCalendarPage::pageItems() const
-{
+std::vector<int> CPanelCalendarPage::pageItems() const {
     const int per = itemsPerPage();
     std::vector<int> out;
     for (int k = itemPage_ * per; k < int(items_.size()) && k < (itemPage_ + 1) * per; ++k)
@@ -85,23 +71,20 @@ std::vector<int> CPanelCalendarPage::pageItems() const
     return out;
 }
 
-QString CPanelCalendarPage::pageBarText() const
-{
+QString CPanelCalendarPage::pageBarText() const {
     const int count = itemPageCount();
     return QString::asprintf("%d / %d", count == 0 ? 0 : itemPage_ + 1, count);
 }
 
 // ---------------------------------------------------------------- mouse
 
-int CPanelCalendarPage::gridDayAt(QPoint pos) const
-{
+int CPanelCalendarPage::gridDayAt(QPoint pos) const {
     const QDate date = local(date_).date();
     const int day = (pos.y() - 33) / 18 * 7 + (pos.x() - 7) / 37 - weekdayOfFirst(date) + 1;
     return day >= 1 && day <= date.daysInMonth() ? day : 0;
 }
 
-int CPanelCalendarPage::hitCode(QPoint pos) const
-{
+int CPanelCalendarPage::hitCode(QPoint pos) const {
     const int x = pos.x(), y = pos.y();
     const int top = ctx_.pageBarTop();
     if (y >= top && y < top + kBarHeight) return x >= 0 && x < kWidth ? CPanelPageBar::buttonAt(x) : 0;
@@ -127,15 +110,13 @@ int CPanelCalendarPage::hitCode(QPoint pos) const
     return 0;
 }
 
-int CPanelCalendarPage::pressCode(QPoint pos) const
-{
+int CPanelCalendarPage::pressCode(QPoint pos) const {
     const int code = hitCode(pos);
     if (const int pressed = CPanelPageBar::pressedCode(code)) return pressed;
     return code ? code : -1;
 }
 
-Action CPanelCalendarPage::release(QPoint pos, int pressed)
-{
+Action CPanelCalendarPage::release(QPoint pos, int pressed) {
     const int code = pressCode(pos);
     if (code < 0 || code != pressed) return {};
     if (code == kPrevMonth || code == kNextMonth) return moveMonth(code == kPrevMonth ? -1 : 1);
@@ -156,8 +137,7 @@ Action CPanelCalendarPage::release(QPoint pos, int pressed)
     return Action::refresh(-1, -1);
 }
 
-Action CPanelCalendarPage::moveMonth(int delta)
-{
+Action CPanelCalendarPage::moveMonth(int delta) {
     const QDateTime now = local(date_);
     int year = now.date().year(), month = now.date().month() + delta;
     if (month < 1) {
@@ -176,8 +156,7 @@ Action CPanelCalendarPage::moveMonth(int delta)
     return Action::refresh(-1, moved.toSecsSinceEpoch());
 }
 
-Action CPanelCalendarPage::chooseSlot(int slot)
-{
+Action CPanelCalendarPage::chooseSlot(int slot) {
     // The same slot again shows its next page of items.
     const QDateTime at(local(date_).date(), QTime(slot / 2, slot % 2 ? 30 : 0));
     itemPage_ = slot == lastSlot_ ? itemPage_ + 1 : 0;
@@ -187,8 +166,7 @@ Action CPanelCalendarPage::chooseSlot(int slot)
 
 // ---------------------------------------------------------------- drawing
 
-void CPanelCalendarPage::paint(QPainter& p) const
-{
+void CPanelCalendarPage::paint(QPainter& p) const {
     const bool background = drawMonthTitle(p);
     drawDays(p);
     drawSlots(p, background);
@@ -196,8 +174,7 @@ void CPanelCalendarPage::paint(QPainter& p) const
     CPanelPageBar::draw(p, ctx_, {pageBarText()});
 }
 
-bool CPanelCalendarPage::drawMonthTitle(QPainter& p) const
-{
+bool CPanelCalendarPage::drawMonthTitle(QPainter& p) const {
     const QPixmap bg = ctx_.skin ? ctx_.skin->bitmap(QLatin1String(skinkey::m_pbmThumbCalBg)) : QPixmap();
     if (!bg.isNull()) p.drawPixmap(QRect(0, 0, 274, 465), bg);
     p.setPen(kText);
@@ -211,8 +188,7 @@ bool CPanelCalendarPage::drawMonthTitle(QPainter& p) const
     return !bg.isNull();
 }
 
-void CPanelCalendarPage::drawDays(QPainter& p) const
-{
+void CPanelCalendarPage::drawDays(QPainter& p) const {
     const QDate date = local(date_).date();
     // Days with recordings of the filter.
     QSet<int> busyDays;
@@ -239,8 +215,7 @@ void CPanelCalendarPage::drawDays(QPainter& p) const
     }
 }
 
-void CPanelCalendarPage::drawSlots(QPainter& p, bool background) const
-{
+void CPanelCalendarPage::drawSlots(QPainter& p, bool background) const {
     const int chosenSlot = slotOf(local(date_));
     for (int s = 0; s < 48; ++s) {
         const int within = s % 24;
@@ -268,8 +243,7 @@ void CPanelCalendarPage::drawSlots(QPainter& p, bool background) const
     }
 }
 
-void CPanelCalendarPage::drawItems(QPainter& p) const
-{
+void CPanelCalendarPage::drawItems(QPainter& p) const {
     // Recordings of the chosen half hour; a short panel shows the first item
     // cut off at the page bar.
     const std::vector<int> items = pageItems();

@@ -6,8 +6,7 @@ namespace panel {
 
 namespace {
 
-QFont makeFont(const QString& family, int px, bool bold = false)
-{
+QFont makeFont(const QString& family, int px, bool bold = false) {
     QFont f(family);
     f.setPixelSize(px);
     f.setBold(bold);
@@ -16,8 +15,7 @@ QFont makeFont(const QString& family, int px, bool bold = false)
 
 }  // namespace
 
-QColor eventColour(std::uint8_t events)
-{
+QColor eventColour(std::uint8_t events) {
     if (events & 0x01) return QColor(220, 70, 60);
     if (events & 0x02) return QColor(235, 150, 40);
     if (events & 0x04) return QColor(70, 180, 90);
@@ -25,8 +23,7 @@ QColor eventColour(std::uint8_t events)
     return QColor(110, 116, 126);
 }
 
-Fonts Fonts::make()
-{
+Fonts Fonts::make() {
     Fonts f;
     if (isJapaneseUi()) {
         f.title = makeFont(QStringLiteral("MS PGothic"), 14, true);

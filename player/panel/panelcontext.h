@@ -34,20 +34,11 @@ const QColor kAccent(80, 140, 230);
 // Event colours: Alarm, Emergency, Motion, Time.
 QColor eventColour(std::uint8_t events);
 
-inline QDateTime local(std::int64_t s)
-{
-    return QDateTime::fromSecsSinceEpoch(s);
-}
+inline QDateTime local(std::int64_t s) { return QDateTime::fromSecsSinceEpoch(s); }
 
-inline QString fmt(std::int64_t s, const char* pattern)
-{
-    return local(s).toString(QLatin1String(pattern));
-}
+inline QString fmt(std::int64_t s, const char* pattern) { return local(s).toString(QLatin1String(pattern)); }
 
-inline int ceilDiv(int a, int b)
-{
-    return b <= 0 ? 0 : (a + b - 1) / b;
-}
+inline int ceilDiv(int a, int b) { return b <= 0 ? 0 : (a + b - 1) / b; }
 
 struct Fonts {
     QFont title, text, bold, small, smallBold, tiny, black, letters;
@@ -79,8 +70,7 @@ struct Action {
     int file = -1;                   // Choose
     bool markArea = false;           // Choose: flip the backup mark instead
 
-    static Action refresh(int listPage, std::int64_t calendarDate)
-    {
+    static Action refresh(int listPage, std::int64_t calendarDate) {
         return {Refresh, listPage, calendarDate, -1, false};
     }
     static Action choose(int file, bool markArea) { return {Choose, -1, -1, file, markArea}; }

@@ -18,8 +18,7 @@ struct Totals {
     std::int64_t first = 0, last = 0;
 };
 
-Totals totalsOf(const CVideoLibrary& library)
-{
+Totals totalsOf(const CVideoLibrary& library) {
     Totals s;
     s.files = library.fileCount();
     for (int i = 0; i < s.files; ++i) {
@@ -41,8 +40,7 @@ Totals totalsOf(const CVideoLibrary& library)
 
 }  // namespace
 
-QStringList CPanelInfoPage::lines() const
-{
+QStringList CPanelInfoPage::lines() const {
     const Totals s = totalsOf(ctx_.library);
     const std::int64_t period = std::max<std::int64_t>(0, s.last - s.first);
     const std::int64_t rest = period % 86400;
@@ -51,13 +49,15 @@ QStringList CPanelInfoPage::lines() const
     lines << tr("File Information");
     lines << QStringLiteral("- %1 : %2 %3").arg(tr("Total Number of Files")).arg(s.files).arg(pcs);
     lines << QStringLiteral("- %1 : %2 MB").arg(tr("Total Memory Size")).arg(s.bytes / 1048576);
-    lines << QString::asprintf("- %s : %d:%02d:%02d", qPrintable(tr("Total Recording Time")), int(s.seconds / 3600),
-                               int(s.seconds / 60 % 60), int(s.seconds % 60));
+    lines << QString::asprintf("- %s : %d:%02d:%02d", qPrintable(tr("Total Recording Time")),
+                               int(s.seconds / 3600), int(s.seconds / 60 % 60), int(s.seconds % 60));
     lines << QString::asprintf("- %s : %d%s %d:%02d:%02d", qPrintable(tr("Total Recording Period")),
-                               int(period / 86400), qPrintable(tr("day(s)")), int(rest / 3600), int(rest / 60 % 60),
-                               int(rest % 60));
-    lines << QStringLiteral("- %1 : %2").arg(tr("Start Time"), s.timed ? fmt(s.first, "yyyy/MM/dd HH:mm:ss") : QString());
-    lines << QStringLiteral("- %1 : %2").arg(tr("Finish Time"), s.timed ? fmt(s.last, "yyyy/MM/dd HH:mm:ss") : QString());
+                               int(period / 86400), qPrintable(tr("day(s)")), int(rest / 3600),
+                               int(rest / 60 % 60), int(rest % 60));
+    lines << QStringLiteral("- %1 : %2")
+                 .arg(tr("Start Time"), s.timed ? fmt(s.first, "yyyy/MM/dd HH:mm:ss") : QString());
+    lines << QStringLiteral("- %1 : %2")
+                 .arg(tr("Finish Time"), s.timed ? fmt(s.last, "yyyy/MM/dd HH:mm:ss") : QString());
     lines << tr("Event Information (File Count)");
     lines << QStringLiteral("- Event A : %1 %2").arg(s.a).arg(pcs);
     lines << QStringLiteral("- Event M : %1 %2").arg(s.m).arg(pcs);
@@ -66,8 +66,7 @@ QStringList CPanelInfoPage::lines() const
     return lines;
 }
 
-void CPanelInfoPage::paint(QPainter& p) const
-{
+void CPanelInfoPage::paint(QPainter& p) const {
     const QStringList lines = this->lines();
     int y = 12;
     for (int i = 0; i < lines.size(); ++i) {
@@ -76,7 +75,8 @@ void CPanelInfoPage::paint(QPainter& p) const
         p.setPen(heading ? QColor(255, 255, 255) : kText);
         p.setFont(heading ? ctx_.fonts.title : ctx_.fonts.text);
         const QRect r(heading ? 10 : 14, y, kWidth - 20, heading ? 26 : 22);
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, p.fontMetrics().elidedText(lines[i], Qt::ElideRight, r.width()));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(lines[i], Qt::ElideRight, r.width()));
         y += heading ? 30 : 22;
     }
 }

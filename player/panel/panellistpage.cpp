@@ -8,20 +8,15 @@
 
 using namespace panel;
 
-int CPanelListPage::pageCount() const
-{
-    return ceilDiv(int(ctx_.shown.size()), ctx_.rows());
-}
+int CPanelListPage::pageCount() const { return ceilDiv(int(ctx_.shown.size()), ctx_.rows()); }
 
-void CPanelListPage::refresh(int page)
-{
+void CPanelListPage::refresh(int page) {
     if (page >= 0) page_ = page;
     const int count = pageCount();
     page_ = count == 0 ? 0 : std::clamp(page_, 0, count - 1);
 }
 
-std::vector<int> CPanelListPage::visibleFiles() const
-{
+std::vector<int> CPanelListPage::visibleFiles() const {
     std::vector<int> out;
     const int r = ctx_.rows();
     for (int k = page_ * r; k < int(ctx_.shown.size()) && k < (page_ + 1) * r; ++k)
@@ -29,21 +24,20 @@ std::vector<int> CPanelListPage::visibleFiles() const
     return out;
 }
 
-QString CPanelListPage::pageBarText() const
-{
+QString CPanelListPage::pageBarText() const {
     const int count = pageCount();
     if (count == 0) return QStringLiteral("0 / 0");
     if (ctx_.pointer.hover.x >= 0) {
         const int p = CPanelPageBar::trackPageAt(ctx_.pointer.hover.x, count);
         const int last = std::min(int(ctx_.shown.size()) - 1, (p + 1) * ctx_.rows() - 1);
-        const QString when = fmt(ctx_.library.startTime(ctx_.shown[std::size_t(last)]), "yyyy-MM-dd HH:mm:ss");
+        const QString when =
+            fmt(ctx_.library.startTime(ctx_.shown[std::size_t(last)]), "yyyy-MM-dd HH:mm:ss");
         return QString::asprintf("%3d / %3d (%s)", p + 1, count, qPrintable(when));
     }
     return QString::asprintf("%3d / %3d", page_ + 1, count);
 }
 
-void CPanelListPage::paint(QPainter& p) const
-{
+void CPanelListPage::paint(QPainter& p) const {
     const int r = ctx_.rows();
     for (int row = 0; row < r; ++row) {
         const int k = page_ * r + row;
@@ -54,14 +48,14 @@ void CPanelListPage::paint(QPainter& p) const
     if (ctx_.shown.empty()) {
         p.setPen(kDim);
         p.setFont(ctx_.fonts.text);
-        p.drawText(QRect(0, 20, kWidth, 40), Qt::AlignCenter,
-                   ctx_.library.fileCount() ? tr("No recordings for this filter") : tr("No recordings opened"));
+        p.drawText(
+            QRect(0, 20, kWidth, 40), Qt::AlignCenter,
+            ctx_.library.fileCount() ? tr("No recordings for this filter") : tr("No recordings opened"));
     }
     CPanelPageBar::draw(p, ctx_, {pageBarText(), page_, pageCount(), ctx_.pointer.hover.x >= 0});
 }
 
-int CPanelListPage::rowAt(QPoint pos) const
-{
+int CPanelListPage::rowAt(QPoint pos) const {
     if (pos.y() < 0 || pos.y() >= ctx_.pageBarTop()) return -1;
     const int row = pos.y() / kRowHeight;
     if (row >= ctx_.rows()) return -1;
@@ -69,8 +63,7 @@ int CPanelListPage::rowAt(QPoint pos) const
     return k < int(ctx_.shown.size()) ? k : -1;
 }
 
-Action CPanelListPage::press(QPoint pos)
-{
+Action CPanelListPage::press(QPoint pos) {
     if (pos.y() >= ctx_.pageBarTop()) {
         if (CPanelPageBar::onTrack(pos.x())) {
             ctx_.pointer.pressed = -1;
@@ -84,8 +77,7 @@ Action CPanelListPage::press(QPoint pos)
     return {};
 }
 
-Hover CPanelListPage::hoverAt(QPoint pos) const
-{
+Hover CPanelListPage::hoverAt(QPoint pos) const {
     Hover h;
     if (pos.y() >= ctx_.pageBarTop()) {
         if (CPanelPageBar::onTrack(pos.x())) h.x = pos.x();
@@ -94,8 +86,7 @@ Hover CPanelListPage::hoverAt(QPoint pos) const
     return h;
 }
 
-Action CPanelListPage::release(QPoint pos, int pressed) const
-{
+Action CPanelListPage::release(QPoint pos, int pressed) const {
     if (pos.y() >= ctx_.pageBarTop()) {
         const int count = pageCount();
         const int button = CPanelPageBar::buttonAt(pos.x());

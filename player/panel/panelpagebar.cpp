@@ -5,32 +5,29 @@
 
 #include <QPainter>
 
-int CPanelPageBar::buttonAt(int x)
-{
-    return x < kTrackLeft ? kPrev : x >= kNextLeft ? kNext : 0;
-}
+int CPanelPageBar::buttonAt(int x) { return x < kTrackLeft ? kPrev : x >= kNextLeft ? kNext : 0; }
 
-int CPanelPageBar::trackPageAt(int x, int pageCount)
-{
+int CPanelPageBar::trackPageAt(int x, int pageCount) {
     if (pageCount == 0) return 0;
     return std::clamp((x - kTrackLeft) * pageCount / kTrackWidth, 0, pageCount - 1);
 }
 
-void CPanelPageBar::draw(QPainter& p, const panel::Context& ctx, const View& view)
-{
+void CPanelPageBar::draw(QPainter& p, const panel::Context& ctx, const View& view) {
     const int top = ctx.pageBarTop();
     p.fillRect(QRect(0, top, panel::kWidth, panel::kBarHeight), QColor(24, 27, 33));
     auto button = [&](const char* base, int x, int code) {
         const char* state = skinkey::kNM;
         if (ctx.pointer.pressed == pressedCode(code)) state = skinkey::kCK;
         else if (ctx.pointer.hover.code == code) state = skinkey::kRO;
-        const QPixmap pm = ctx.skin ? ctx.skin->bitmap(QLatin1String(base) + QLatin1String(state)) : QPixmap();
+        const QPixmap pm =
+            ctx.skin ? ctx.skin->bitmap(QLatin1String(base) + QLatin1String(state)) : QPixmap();
         if (!pm.isNull()) {
             p.drawPixmap(x, top, pm);
         } else {
             p.setPen(panel::kText);
             p.setFont(ctx.fonts.bold);
-            p.drawText(QRect(x, top, 30, 30), Qt::AlignCenter, code == kPrev ? QStringLiteral("<") : QStringLiteral(">"));
+            p.drawText(QRect(x, top, 30, 30), Qt::AlignCenter,
+                       code == kPrev ? QStringLiteral("<") : QStringLiteral(">"));
         }
     };
     button(skinkey::m_pbmThumbPagePrev, 0, kPrev);

@@ -23,7 +23,9 @@ public:
     // The button a point of the bar at x falls on: kPrev left of the track,
     // kNext right of it, 0 over the track.
     static int buttonAt(int x);
-    static int pressedCode(int button) { return button == kPrev ? kPrevPressed : button == kNext ? kNextPressed : 0; }
+    static int pressedCode(int button) {
+        return button == kPrev ? kPrevPressed : button == kNext ? kNextPressed : 0;
+    }
     static bool onTrack(int x) { return x >= kTrackLeft && x < kNextLeft; }
     // The page of pageCount under x on the track.
     static int trackPageAt(int x, int pageCount);

@@ -6,24 +6,18 @@
 #include <QImage>
 
 CPanelPictures::CPanelPictures(const CVideoLibrary& library, QObject* parent)
-    : QObject(parent), library_(library), grabber_(new CAsyncFrameGrabber(this))
-{
+    : QObject(parent), library_(library), grabber_(new CAsyncFrameGrabber(this)) {
     connect(grabber_, &CAsyncFrameGrabber::grabbed, this, &CPanelPictures::onGrabbed);
 }
 
-const QPixmap* CPanelPictures::picture(int file) const
-{
+const QPixmap* CPanelPictures::picture(int file) const {
     auto it = pictures_.constFind(file);
     return it != pictures_.constEnd() ? &it.value() : nullptr;
 }
 
-bool CPanelPictures::waiting(int file) const
-{
-    return pending_.key(file, QString()).size() > 0;
-}
+bool CPanelPictures::waiting(int file) const { return pending_.key(file, QString()).size() > 0; }
 
-void CPanelPictures::reset()
-{
+void CPanelPictures::reset() {
     grabber_->cancelPending();
     pending_.clear();
     pictures_.clear();
@@ -31,8 +25,7 @@ void CPanelPictures::reset()
     asked_ = 0;
 }
 
-void CPanelPictures::request(const std::vector<int>& files)
-{
+void CPanelPictures::request(const std::vector<int>& files) {
     for (int file : files) {
         if (pictures_.contains(file)) continue;
         const GrabJob job = FrameGrabber::makeJob(library_, file, kPictureSize, -1);
@@ -54,8 +47,7 @@ void CPanelPictures::request(const std::vector<int>& files)
     if (!pending_.isEmpty()) emit progress(asked_ - int(pending_.size()), asked_);
 }
 
-void CPanelPictures::onGrabbed(const QString& cachePath, const QString& result)
-{
+void CPanelPictures::onGrabbed(const QString& cachePath, const QString& result) {
     auto it = pending_.find(cachePath);
     if (it == pending_.end()) return;  // asked before the last open
     const int file = it.value();

@@ -7,18 +7,17 @@
 
 using namespace panel;
 
-QStringList CPanelRow::texts(const CVideoLibrary& library, int file)
-{
+QStringList CPanelRow::texts(const CVideoLibrary& library, int file) {
     const std::int64_t start = library.startTime(file);
     const int len = library.length(file);
     return {fmt(start, "yyyy-MM-dd"), fmt(start, "HH:mm:ss"),
             QString::asprintf("(%2d%s %2d%s)", len / 60, qPrintable(tr("m")), len % 60, qPrintable(tr("s"))),
-            QString::asprintf("%d x %d (%dFPS)", library.width(file), library.height(file), library.frameRate(file)),
+            QString::asprintf("%d x %d (%dFPS)", library.width(file), library.height(file),
+                              library.frameRate(file)),
             QString::fromStdString(library.fileName(file))};
 }
 
-void CPanelRow::draw(QPainter& p, const Context& ctx, int file, int top)
-{
+void CPanelRow::draw(QPainter& p, const Context& ctx, int file, int top) {
     const CVideoLibrary& library = ctx.library;
     if (file == ctx.selected) p.fillRect(QRect(0, top, kWidth, kRowHeight), kChosen);
     // Mark area.
@@ -44,8 +43,7 @@ void CPanelRow::draw(QPainter& p, const Context& ctx, int file, int top)
     drawEventKinds(p, ctx, file, top);
 }
 
-void CPanelRow::drawPicture(QPainter& p, const Context& ctx, int file, int top)
-{
+void CPanelRow::drawPicture(QPainter& p, const Context& ctx, int file, int top) {
     // Picture in a one-pixel grey frame.
     const QRect frame(15, top + 1, 110, 76);
     p.setPen(QColor(128, 128, 128));
@@ -56,19 +54,22 @@ void CPanelRow::drawPicture(QPainter& p, const Context& ctx, int file, int top)
     } else {
         p.setFont(ctx.fonts.tiny);
         p.setPen(kDim);
-        const QString note = ctx.library.damaged(file) ? tr("Damaged")
+        const QString note = ctx.library.damaged(file)     ? tr("Damaged")
                              : ctx.pictures->waiting(file) ? tr("Loading...")
                                                            : QString();
         p.drawText(frame, Qt::AlignCenter, note);
     }
 }
 
-void CPanelRow::drawEventKinds(QPainter& p, const Context& ctx, int file, int top)
-{
+void CPanelRow::drawEventKinds(QPainter& p, const Context& ctx, int file, int top) {
     // A, M, E, T squares.
     const std::uint8_t s = ctx.library.eventSummary(file);
-    const struct { int bit; int x; int y; const char* letter; } kinds[] = {
-        {0x01, 238, 38, "A"}, {0x04, 252, 38, "M"}, {0x02, 238, 52, "E"}, {0x08, 252, 52, "T"}};
+    const struct {
+        int bit;
+        int x;
+        int y;
+        const char* letter;
+    } kinds[] = {{0x01, 238, 38, "A"}, {0x04, 252, 38, "M"}, {0x02, 238, 52, "E"}, {0x08, 252, 52, "T"}};
     p.setFont(ctx.fonts.letters);
     for (const auto& k : kinds) {
         const QRect sq(k.x, top + k.y, 12, 12);

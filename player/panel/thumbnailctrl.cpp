@@ -14,8 +14,7 @@ CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
       pictures_(new CPanelPictures(library, this)),
       list_(ctx_),
       calendar_(ctx_),
-      info_(ctx_)
-{
+      info_(ctx_) {
     setObjectName(QLatin1String(skinkey::m_ThumbnailCtrl));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -27,31 +26,24 @@ CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
 
 CThumbnailCtrl::~CThumbnailCtrl() = default;
 
-void CThumbnailCtrl::setSkin(const CSkin* skin)
-{
+void CThumbnailCtrl::setSkin(const CSkin* skin) {
     ctx_.skin = skin;
     update();
 }
 
-bool CThumbnailCtrl::passes(int file) const
-{
-    return (ctx_.library.eventSummary(file) & mask_) != 0;
-}
+bool CThumbnailCtrl::passes(int file) const { return (ctx_.library.eventSummary(file) & mask_) != 0; }
 
-void CThumbnailCtrl::setPage(int page)
-{
+void CThumbnailCtrl::setPage(int page) {
     page_ = std::clamp(page, 0, 2);
     ctx_.pointer.pressed = -1;
     refresh(-1, -1);
 }
 
-bool CThumbnailCtrl::isListed(int file) const
-{
+bool CThumbnailCtrl::isListed(int file) const {
     return file >= 0 && file < ctx_.library.fileCount() && passes(file);
 }
 
-void CThumbnailCtrl::setFilterBit(int bit, bool on)
-{
+void CThumbnailCtrl::setFilterBit(int bit, bool on) {
     mask_ &= ~bit;
     if (on) mask_ |= bit;
     ctx_.pointer.pressed = -1;
@@ -59,27 +51,23 @@ void CThumbnailCtrl::setFilterBit(int bit, bool on)
     refresh(-1, -1);
 }
 
-void CThumbnailCtrl::setFilterMask(int mask)
-{
+void CThumbnailCtrl::setFilterMask(int mask) {
     mask_ = mask & 15;
     refresh(-1, -1);
 }
 
-void CThumbnailCtrl::markSelection(int file)
-{
+void CThumbnailCtrl::markSelection(int file) {
     ctx_.selected = file;
     update();
 }
 
-void CThumbnailCtrl::clearSelection()
-{
+void CThumbnailCtrl::clearSelection() {
     ctx_.selected = -1;
     ctx_.pointer.pressed = -1;
     update();
 }
 
-void CThumbnailCtrl::resetForOpen()
-{
+void CThumbnailCtrl::resetForOpen() {
     pictures_->reset();
     mask_ = 15;
     ctx_.selected = -1;
@@ -92,15 +80,13 @@ void CThumbnailCtrl::resetForOpen()
     refresh(0, newest);
 }
 
-void CThumbnailCtrl::rebuildShown()
-{
+void CThumbnailCtrl::rebuildShown() {
     ctx_.shown.clear();
     for (int i = 0; i < ctx_.library.fileCount(); ++i)
         if (passes(i)) ctx_.shown.push_back(i);
 }
 
-void CThumbnailCtrl::refresh(int listPage, std::int64_t calendarDate)
-{
+void CThumbnailCtrl::refresh(int listPage, std::int64_t calendarDate) {
     rebuildShown();
     list_.refresh(listPage);
     calendar_.refresh(calendarDate);
@@ -108,30 +94,23 @@ void CThumbnailCtrl::refresh(int listPage, std::int64_t calendarDate)
     update();
 }
 
-void CThumbnailCtrl::requestPictures()
-{
+void CThumbnailCtrl::requestPictures() {
     if (page_ == ListPage) pictures_->request(list_.visibleFiles());
     else if (page_ == CalendarPage) pictures_->request(calendar_.pageItems());
 }
 
-void CThumbnailCtrl::showProgress(int done, int asked)
-{
+void CThumbnailCtrl::showProgress(int done, int asked) {
     emit statusText(asked == 0 ? QString() : tr("Preparing Pictures (%1/%2)").arg(done).arg(asked));
     update();
 }
 
-QString CThumbnailCtrl::pageBarText() const
-{
+QString CThumbnailCtrl::pageBarText() const {
     return page_ == CalendarPage ? calendar_.pageBarText() : list_.pageBarText();
 }
 
-QStringList CThumbnailCtrl::rowTexts(int file) const
-{
-    return CPanelRow::texts(ctx_.library, file);
-}
+QStringList CThumbnailCtrl::rowTexts(int file) const { return CPanelRow::texts(ctx_.library, file); }
 
-void CThumbnailCtrl::paintEvent(QPaintEvent*)
-{
+void CThumbnailCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), panel::kBack);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -142,16 +121,14 @@ void CThumbnailCtrl::paintEvent(QPaintEvent*)
     }
 }
 
-void CThumbnailCtrl::resizeEvent(QResizeEvent* e)
-{
+void CThumbnailCtrl::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     refresh(-1, -1);
 }
 
 // ---------------------------------------------------------------- mouse
 
-void CThumbnailCtrl::mousePressEvent(QMouseEvent* e)
-{
+void CThumbnailCtrl::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     const QPoint pos = e->position().toPoint();
     ctx_.pointer.pressedInMark = pos.x() < panel::kMarkAreaWidth;
@@ -160,8 +137,7 @@ void CThumbnailCtrl::mousePressEvent(QMouseEvent* e)
     update();
 }
 
-void CThumbnailCtrl::mouseMoveEvent(QMouseEvent* e)
-{
+void CThumbnailCtrl::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     panel::Hover hover;
     if (page_ == ListPage) hover = list_.hoverAt(pos);
@@ -172,14 +148,12 @@ void CThumbnailCtrl::mouseMoveEvent(QMouseEvent* e)
     }
 }
 
-void CThumbnailCtrl::leaveEvent(QEvent*)
-{
+void CThumbnailCtrl::leaveEvent(QEvent*) {
     ctx_.pointer.hover = {};
     update();
 }
 
-void CThumbnailCtrl::mouseReleaseEvent(QMouseEvent* e)
-{
+void CThumbnailCtrl::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     const QPoint pos = e->position().toPoint();
     const int was = ctx_.pointer.pressed;
@@ -190,8 +164,7 @@ void CThumbnailCtrl::mouseReleaseEvent(QMouseEvent* e)
     update();
 }
 
-void CThumbnailCtrl::perform(const panel::Action& action)
-{
+void CThumbnailCtrl::perform(const panel::Action& action) {
     switch (action.kind) {
     case panel::Action::Refresh: refresh(action.listPage, action.calendarDate); break;
     case panel::Action::Choose: choose(action.file, action.markArea); break;
@@ -199,8 +172,7 @@ void CThumbnailCtrl::perform(const panel::Action& action)
     }
 }
 
-void CThumbnailCtrl::choose(int file, bool markArea)
-{
+void CThumbnailCtrl::choose(int file, bool markArea) {
     if (markArea) {
         ctx_.library.setMarked(file, !ctx_.library.marked(file));
         ctx_.pointer.pressed = -1;

@@ -2,12 +2,6 @@
 
 #include <QLocale>
 
-bool isJapaneseUi()
-{
-    return QLocale::system().language() == QLocale::Japanese;
-}
+bool isJapaneseUi() { return QLocale::system().language() == QLocale::Japanese; }
 
-QString languageSuffix()
-{
-    return isJapaneseUi() ? QStringLiteral("-jp") : QStringLiteral("-en");
-}
+QString languageSuffix() { return isJapaneseUi() ? QStringLiteral("-jp") : QStringLiteral("-en"); }

@@ -9,20 +9,21 @@
 
 namespace {
 
-QStringList bitmapNameList()
-{
+QStringList bitmapNameList() {
     using namespace skinkey;
     QStringList n = CSkin::backgroundNames();
-    for (const char* key : {m_pbmSliderVideoBgLeft, m_pbmSliderVideoBgMid, m_pbmSliderAudioBg, m_pbmThumbCalBg,
-                            m_pbmPBG, m_pbmPBG2})
+    for (const char* key : {m_pbmSliderVideoBgLeft, m_pbmSliderVideoBgMid, m_pbmSliderAudioBg,
+                            m_pbmThumbCalBg, m_pbmPBG, m_pbmPBG2})
         n << QLatin1String(key);
     auto family = [&n](const QString& prefix, const auto& states) {
         for (const char* state : states) n << prefix + QLatin1String(state);
     };
     for (const char* p : kPageButtonFamilies) family(QLatin1String(p), kPageButtonStates);
     for (const char* p : kDialogButtonFamilies) family(QLatin1String(p), kDialogButtonStates);
-    for (const char* sec : kPreviewSeconds) family(QLatin1String(m_pbmPSec) + QLatin1String(sec), kPreviewSecondStates);
-    for (const char* nav : kPreviewNavButtons) family(QLatin1String(m_pbmPNav_) + QLatin1String(nav), kPreviewNavStates);
+    for (const char* sec : kPreviewSeconds)
+        family(QLatin1String(m_pbmPSec) + QLatin1String(sec), kPreviewSecondStates);
+    for (const char* nav : kPreviewNavButtons)
+        family(QLatin1String(m_pbmPNav_) + QLatin1String(nav), kPreviewNavStates);
     for (const char* nav : kPreviewWideButtons)
         family(QLatin1String(m_pbmPNav_) + QLatin1String(nav), kPreviewWideStates);
     return n;
@@ -49,8 +50,7 @@ bool sizeOk(int w, int h) { return w > 0 && h > 0 && w <= 4096 && h <= 4096; }
 
 }  // namespace
 
-const QStringList& CSkin::backgroundNames()
-{
+const QStringList& CSkin::backgroundNames() {
     using namespace skinkey;
     static const QStringList names = [] {
         QStringList l;
@@ -62,8 +62,7 @@ const QStringList& CSkin::backgroundNames()
     return names;
 }
 
-bool CSkin::isBitmapName(const QString& name)
-{
+bool CSkin::isBitmapName(const QString& name) {
     static const QSet<QString> names = [] {
         const QStringList l = bitmapNameList();
         return QSet<QString>(l.begin(), l.end());
@@ -71,32 +70,30 @@ bool CSkin::isBitmapName(const QString& name)
     return names.contains(name);
 }
 
-const QStringList& CSkin::buttonNames()
-{
+const QStringList& CSkin::buttonNames() {
     using namespace skinkey;
     static const QStringList names = [] {
         QStringList l;
         for (const char* key :
-             {m_btnMainBackup, m_btnMainHelp, m_btnMainSetup, m_btnMainMin, m_btnMainMax, m_btnMainExit,
-              m_btnMainTabCalendar, m_btnMainTabList, m_btnMainTabInfo, m_btnNavFrameBack, m_btnNavRewind,
-              m_btnNavPause, m_btnNavPlay, m_btnNavFF, m_btnNavFrameNext, m_btnMainChangeRatio,
-              m_btnMainFileRecovery, m_btnMainOpenFile, m_btnMainOpenDir, m_btnAVIExport_A, m_btnAVIExport_B,
-              m_btnAVIExport, m_btnJPEGExport, m_btnNavPreview, m_btnFilterA, m_btnFilterM, m_btnFilterE,
-              m_btnFilterT})
+             {m_btnMainBackup,       m_btnMainHelp,     m_btnMainSetup,       m_btnMainMin,
+              m_btnMainMax,          m_btnMainExit,     m_btnMainTabCalendar, m_btnMainTabList,
+              m_btnMainTabInfo,      m_btnNavFrameBack, m_btnNavRewind,       m_btnNavPause,
+              m_btnNavPlay,          m_btnNavFF,        m_btnNavFrameNext,    m_btnMainChangeRatio,
+              m_btnMainFileRecovery, m_btnMainOpenFile, m_btnMainOpenDir,     m_btnAVIExport_A,
+              m_btnAVIExport_B,      m_btnAVIExport,    m_btnJPEGExport,      m_btnNavPreview,
+              m_btnFilterA,          m_btnFilterM,      m_btnFilterE,         m_btnFilterT})
             l << QLatin1String(key);
         return l;
     }();
     return names;
 }
 
-const SkinButtonImages* CSkin::button(const QString& name) const
-{
+const SkinButtonImages* CSkin::button(const QString& name) const {
     auto it = buttons_.constFind(name);
     return it == buttons_.constEnd() ? nullptr : &it.value();
 }
 
-void CSkin::clear()
-{
+void CSkin::clear() {
     designSize_ = QSize();
     bitmaps_.clear();
     buttons_.clear();
@@ -105,8 +102,7 @@ void CSkin::clear()
     pictureLoaded_ = false;
 }
 
-bool CSkin::load(const QString& iniPath, const QString& picturePath)
-{
+bool CSkin::load(const QString& iniPath, const QString& picturePath) {
     clear();
     QFile f(iniPath);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
@@ -115,13 +111,11 @@ bool CSkin::load(const QString& iniPath, const QString& picturePath)
     QImage picture = reader.read();
     parse(text, picture);
     pictureLoaded_ = !picture.isNull();
-    if (picture.isNull())
-        warnings_.prepend(QStringLiteral("%1: %2").arg(picturePath, reader.errorString()));
+    if (picture.isNull()) warnings_.prepend(QStringLiteral("%1: %2").arg(picturePath, reader.errorString()));
     return true;
 }
 
-bool CSkin::parseValue(const QString& field, bool sizeField, int* mode, int* value)
-{
+bool CSkin::parseValue(const QString& field, bool sizeField, int* mode, int* value) {
     QString s = field;
     *mode = CtrlRect::Absolute;
     if (!sizeField && s.startsWith(QLatin1Char('-'))) {
@@ -139,13 +133,11 @@ bool CSkin::parseValue(const QString& field, bool sizeField, int* mode, int* val
     return ok && !s.startsWith(QLatin1Char('+')) && !s.startsWith(QLatin1Char('-'));
 }
 
-void CSkin::warn(int line, const QString& why)
-{
+void CSkin::warn(int line, const QString& why) {
     warnings_ << QStringLiteral("line %1: %2").arg(line).arg(why);
 }
 
-QPixmap CSkin::cut(const QImage& picture, int x, int y, int w, int h) const
-{
+QPixmap CSkin::cut(const QImage& picture, int x, int y, int w, int h) const {
     if (picture.isNull() || !sizeOk(w, h)) return QPixmap();
     QImage out(w, h, QImage::Format_RGB32);
     out.fill(Qt::black);
@@ -155,8 +147,7 @@ QPixmap CSkin::cut(const QImage& picture, int x, int y, int w, int h) const
     return QPixmap::fromImage(out);
 }
 
-void CSkin::parse(const QString& text, const QImage& picture)
-{
+void CSkin::parse(const QString& text, const QImage& picture) {
     int baseX = 0;
     int baseY = 0;
     const QStringList lines = text.split(QLatin1Char('\n'));
@@ -175,7 +166,8 @@ void CSkin::parse(const QString& text, const QImage& picture)
             int w = 0, h = 0;
             if (f.size() < 3 || !number(1, &w) || !number(2, &h) || w <= 0 || h <= 0 || w > kMaxExtent ||
                 h > kMaxExtent) {
-                warn(lineNo, QStringLiteral("DLGSIZE needs a width and a height from 1 to %1").arg(kMaxExtent));
+                warn(lineNo,
+                     QStringLiteral("DLGSIZE needs a width and a height from 1 to %1").arg(kMaxExtent));
                 continue;
             }
             designSize_ = QSize(w, h);
@@ -203,9 +195,11 @@ void CSkin::parse(const QString& text, const QImage& picture)
             int x, y, w, h;
             CtrlRect r;
             if (f.size() < 11 || !number(4, &x) || !number(5, &y) || !number(6, &w) || !number(7, &h) ||
-                !parseValue(f[9].trimmed(), false, &r.xMode, &r.x) || !parseValue(f[10].trimmed(), false, &r.yMode, &r.y)) {
-                warn(lineNo, QStringLiteral("BUTTON needs name, kind, direction, x, y, width, height, a spare field "
-                                            "and two positions"));
+                !parseValue(f[9].trimmed(), false, &r.xMode, &r.x) ||
+                !parseValue(f[10].trimmed(), false, &r.yMode, &r.y)) {
+                warn(lineNo,
+                     QStringLiteral("BUTTON needs name, kind, direction, x, y, width, height, a spare field "
+                                    "and two positions"));
                 continue;
             }
             if (!sizeOk(w, h)) {
@@ -221,7 +215,8 @@ void CSkin::parse(const QString& text, const QImage& picture)
                                                               : 0;
             const bool down = f[3] == QLatin1String("d");
             for (int k = 0; k < count; ++k)
-                images.images << cut(picture, x + baseX + (down ? 0 : k * w), y + baseY + (down ? k * h : 0), w, h);
+                images.images << cut(picture, x + baseX + (down ? 0 : k * w), y + baseY + (down ? k * h : 0),
+                                     w, h);
             buttons_.insert(f[1], images);
             r.kind = CtrlRect::Button;
             r.name = f[1];
@@ -232,7 +227,8 @@ void CSkin::parse(const QString& text, const QImage& picture)
             CtrlRect r;
             int wMode = 0, hMode = 0;
             if (f.size() < 7 || !parseValue(f[3].trimmed(), false, &r.xMode, &r.x) ||
-                !parseValue(f[4].trimmed(), false, &r.yMode, &r.y) || !parseValue(f[5].trimmed(), true, &wMode, &r.width) ||
+                !parseValue(f[4].trimmed(), false, &r.yMode, &r.y) ||
+                !parseValue(f[5].trimmed(), true, &wMode, &r.width) ||
                 !parseValue(f[6].trimmed(), true, &hMode, &r.height)) {
                 warn(lineNo, QStringLiteral("CTRL needs a type, a name, x, y, width and height"));
                 continue;
@@ -262,8 +258,7 @@ void CSkin::parse(const QString& text, const QImage& picture)
     }
 }
 
-QRect CSkin::place(const CtrlRect& r, int W, int H, QSize design)
-{
+QRect CSkin::place(const CtrlRect& r, int W, int H, QSize design) {
     auto pos = [](int mode, int v, int extent) {
         switch (mode % 10) {
         case CtrlRect::FromEnd: return extent - v;

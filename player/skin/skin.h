@@ -16,7 +16,7 @@ struct CtrlRect {
     enum Kind { Button = 0, AudioSlider = 1, VideoSlider = 2, PlayTime = 3, Thumbnail = 4, Video = 5 };
     enum Mode { Absolute = 0, FromEnd = 1, Percent = 2, Grows = 10 };
     int kind = Button;
-    QString name;      // skin key of the placed control
+    QString name;  // skin key of the placed control
     int xMode = Absolute;
     int yMode = Absolute;
     int x = 0;
@@ -27,8 +27,8 @@ struct CtrlRect {
 
 // The images of one skinned button, cut in state order.
 struct SkinButtonImages {
-    QString stateKind;           // "3BTN", "4BTN" or "6BTN"
-    QVector<QPixmap> images;     // 3, 4 or 6
+    QString stateKind;        // "3BTN", "4BTN" or "6BTN"
+    QVector<QPixmap> images;  // 3, 4 or 6
 };
 
 class CSkin {

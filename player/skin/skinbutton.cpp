@@ -3,8 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-QPixmap opaqueOnBlack(const QImage& image)
-{
+QPixmap opaqueOnBlack(const QImage& image) {
     if (image.isNull()) return QPixmap();
     QImage out(image.size(), QImage::Format_RGB32);
     out.fill(Qt::black);
@@ -14,40 +13,35 @@ QPixmap opaqueOnBlack(const QImage& image)
     return QPixmap::fromImage(out);
 }
 
-CSkinButton::CSkinButton(QWidget* parent, int id) : QWidget(parent), id_(id)
-{
+CSkinButton::CSkinButton(QWidget* parent, int id) : QWidget(parent), id_(id) {
     setAttribute(Qt::WA_Hover);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
 }
 
-void CSkinButton::setImages(const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed)
-{
+void CSkinButton::setImages(const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed) {
     set1_[0] = normal;
     set1_[1] = hover;
     set1_[2] = pressed;
     update();
 }
 
-void CSkinButton::setImages(const QImage& normal, const QImage& hover, const QImage& pressed)
-{
+void CSkinButton::setImages(const QImage& normal, const QImage& hover, const QImage& pressed) {
     setImages(opaqueOnBlack(normal), opaqueOnBlack(hover), opaqueOnBlack(pressed));
 }
 
-void CSkinButton::setImages2(const QImage& normal, const QImage& hover, const QImage& pressed)
-{
+void CSkinButton::setImages2(const QImage& normal, const QImage& hover, const QImage& pressed) {
     setImages2(opaqueOnBlack(normal), opaqueOnBlack(hover), opaqueOnBlack(pressed));
 }
 
-bool CSkinButton::loadImages(const QString& normalFile, const QString& hoverFile, const QString& pressedFile)
-{
+bool CSkinButton::loadImages(const QString& normalFile, const QString& hoverFile,
+                             const QString& pressedFile) {
     const QPixmap n(normalFile), h(hoverFile), p(pressedFile);
     setImages(n, h, p);
     return !n.isNull() && !h.isNull() && !p.isNull();
 }
 
-void CSkinButton::setImages2(const QPixmap& normal)
-{
+void CSkinButton::setImages2(const QPixmap& normal) {
     set2_[0] = normal;
     set2_[1] = QPixmap();
     set2_[2] = QPixmap();
@@ -55,8 +49,7 @@ void CSkinButton::setImages2(const QPixmap& normal)
     update();
 }
 
-void CSkinButton::setImages2(const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed)
-{
+void CSkinButton::setImages2(const QPixmap& normal, const QPixmap& hover, const QPixmap& pressed) {
     set2_[0] = normal;
     set2_[1] = hover;
     set2_[2] = pressed;
@@ -64,14 +57,12 @@ void CSkinButton::setImages2(const QPixmap& normal, const QPixmap& hover, const 
     update();
 }
 
-void CSkinButton::setMode(int mode)
-{
+void CSkinButton::setMode(int mode) {
     mode_ = mode;
     update();
 }
 
-void CSkinButton::setActive(bool on)
-{
+void CSkinButton::setActive(bool on) {
     active_ = on;
     hover_ = false;
     pressed_ = mode_ != 3 && !on;
@@ -79,8 +70,7 @@ void CSkinButton::setActive(bool on)
 }
 
 void CSkinButton::setColours(const QColor& k1, const QColor& k2, const QColor& k3, const QColor& normal,
-                             const QColor& hover, const QColor& pressed)
-{
+                             const QColor& hover, const QColor& pressed) {
     kept_[0] = k1;
     kept_[1] = k2;
     kept_[2] = k3;
@@ -90,20 +80,17 @@ void CSkinButton::setColours(const QColor& k1, const QColor& k2, const QColor& k
     update();
 }
 
-void CSkinButton::setText(const QString& text)
-{
+void CSkinButton::setText(const QString& text) {
     text_ = text;
     update();
 }
 
-void CSkinButton::setTooltipText(const QString& text, bool active)
-{
+void CSkinButton::setTooltipText(const QString& text, bool active) {
     tooltip_ = text;
     setToolTip(active ? text : QString());
 }
 
-CSkinButton::Image CSkinButton::currentImage() const
-{
+CSkinButton::Image CSkinButton::currentImage() const {
     if (!set2Loaded_ || active_) {
         if (mode_ == 0) return Image::Set1Normal;
         if (hover_) return Image::Set1Hover;
@@ -116,8 +103,7 @@ CSkinButton::Image CSkinButton::currentImage() const
     return Image::Set2Normal;
 }
 
-QColor CSkinButton::currentTextColour() const
-{
+QColor CSkinButton::currentTextColour() const {
     switch (currentImage()) {
     case Image::Set1Hover:
     case Image::Set2Hover: return textHover_;
@@ -127,8 +113,7 @@ QColor CSkinButton::currentTextColour() const
     }
 }
 
-QPixmap CSkinButton::currentPixmap() const
-{
+QPixmap CSkinButton::currentPixmap() const {
     switch (currentImage()) {
     case Image::Set1Normal: return set1_[0];
     case Image::Set1Hover: return set1_[1];
@@ -141,13 +126,9 @@ QPixmap CSkinButton::currentPixmap() const
     return QPixmap();
 }
 
-QSize CSkinButton::sizeHint() const
-{
-    return set1_[0].isNull() ? QSize(32, 24) : set1_[0].size();
-}
+QSize CSkinButton::sizeHint() const { return set1_[0].isNull() ? QSize(32, 24) : set1_[0].size(); }
 
-void CSkinButton::paintEvent(QPaintEvent*)
-{
+void CSkinButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPixmap pm = currentPixmap();
     if (!pm.isNull()) {
@@ -165,33 +146,28 @@ void CSkinButton::paintEvent(QPaintEvent*)
     }
 }
 
-void CSkinButton::enterHover()
-{
+void CSkinButton::enterHover() {
     tracking_ = true;
     hover_ = true;
     update();
 }
 
-void CSkinButton::leaveHover()
-{
+void CSkinButton::leaveHover() {
     tracking_ = false;
     hover_ = false;
     pressed_ = false;
     update();
 }
 
-void CSkinButton::enterEvent(QEnterEvent*)
-{
+void CSkinButton::enterEvent(QEnterEvent*) {
     if (!tracking_) enterHover();
 }
 
-void CSkinButton::leaveEvent(QEvent*)
-{
+void CSkinButton::leaveEvent(QEvent*) {
     if (tracking_) leaveHover();
 }
 
-void CSkinButton::mouseMoveEvent(QMouseEvent* e)
-{
+void CSkinButton::mouseMoveEvent(QMouseEvent* e) {
     const bool inside = rect().contains(e->position().toPoint());
     if (tracking_ && !inside) {
         leaveHover();
@@ -204,16 +180,14 @@ void CSkinButton::mouseMoveEvent(QMouseEvent* e)
     }
 }
 
-void CSkinButton::mousePressEvent(QMouseEvent* e)
-{
+void CSkinButton::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     pressed_ = true;
     hover_ = false;
     update();
 }
 
-void CSkinButton::mouseReleaseEvent(QMouseEvent* e)
-{
+void CSkinButton::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     hover_ = false;
     if (mode_ == 3) pressed_ = false;

@@ -36,8 +36,8 @@ public:
     bool active() const { return active_; }
 
     // The three kept colours, then the text colours for normal, hover, pressed.
-    void setColours(const QColor& k1, const QColor& k2, const QColor& k3, const QColor& normal, const QColor& hover,
-                    const QColor& pressed);
+    void setColours(const QColor& k1, const QColor& k2, const QColor& k3, const QColor& normal,
+                    const QColor& hover, const QColor& pressed);
     void setText(const QString& text);
     QString text() const { return text_; }
     void setTooltipText(const QString& text, bool active = true);

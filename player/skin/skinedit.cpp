@@ -3,15 +3,13 @@
 #include <QMouseEvent>
 #include <QPalette>
 
-CSkinEdit::CSkinEdit(QWidget* parent) : QLineEdit(parent)
-{
+CSkinEdit::CSkinEdit(QWidget* parent) : QLineEdit(parent) {
     setFrame(false);
     setColours(Qt::white, QColor(0x43, 0x43, 0x43));
     connect(this, &QLineEdit::textChanged, this, [this] { repaintParentBehind(); });
 }
 
-void CSkinEdit::setColours(const QColor& text, const QColor& background)
-{
+void CSkinEdit::setColours(const QColor& text, const QColor& background) {
     QPalette pal = palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         pal.setColor(group, QPalette::Text, text);
@@ -22,13 +20,11 @@ void CSkinEdit::setColours(const QColor& text, const QColor& background)
     setAutoFillBackground(true);
 }
 
-void CSkinEdit::mousePressEvent(QMouseEvent* e)
-{
+void CSkinEdit::mousePressEvent(QMouseEvent* e) {
     repaintParentBehind();
     QLineEdit::mousePressEvent(e);
 }
 
-void CSkinEdit::repaintParentBehind()
-{
+void CSkinEdit::repaintParentBehind() {
     if (parentWidget()) parentWidget()->update(geometry());
 }

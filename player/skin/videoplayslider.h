@@ -24,7 +24,7 @@ public:
 
     struct Tick {
         int x = 0;
-        int length = 0;   // 10 every fifth minute, else 5
+        int length = 0;  // 10 every fifth minute, else 5
     };
     struct Label {
         QRect rect;

@@ -5,26 +5,20 @@
 #include <QPainter>
 #include <QStyleOptionSlider>
 
-CXSliderCtrl::CXSliderCtrl(QWidget* parent) : QSlider(Qt::Horizontal, parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-}
+CXSliderCtrl::CXSliderCtrl(QWidget* parent) : QSlider(Qt::Horizontal, parent) { setFocusPolicy(Qt::NoFocus); }
 
-void CXSliderCtrl::setBackground(const QPixmap& picture)
-{
+void CXSliderCtrl::setBackground(const QPixmap& picture) {
     background_ = opaqueOnBlack(picture.toImage());
     update();
 }
 
-QRect CXSliderCtrl::thumbRect() const
-{
+QRect CXSliderCtrl::thumbRect() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
 }
 
-void CXSliderCtrl::paintEvent(QPaintEvent*)
-{
+void CXSliderCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     if (!background_.isNull()) p.drawPixmap(0, 0, background_);

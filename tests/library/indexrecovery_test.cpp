@@ -45,7 +45,8 @@ protected:
         tzset();
     }
     void writeAt(const std::string& name, int minutesAfter, std::uint8_t events = 0) {
-        writeRecording(dir.file(name), steadyFrames(plus(t0, minutesAfter * 60), 3), {.eventSummary = events});
+        writeRecording(dir.file(name), steadyFrames(plus(t0, minutesAfter * 60), 3),
+                       {.eventSummary = events});
     }
 
     TempDir dir;
@@ -109,7 +110,7 @@ TEST_F(IndexRecovery, NeedsOpenedFilesAndWritesIntoFolderOfLastFile) {
 
 TEST_F(IndexRecovery, LongNamesAreLeftOutAndReported) {
     const std::string longName = "ABCDEFGHIJKLMNOPQRSTUV.qmr3";  // 27 characters
-    const std::string fits = "ABCDEFGHIJKLMNOPQRSTU.qmr3";      // 26 characters
+    const std::string fits = "ABCDEFGHIJKLMNOPQRSTU.qmr3";       // 26 characters
     writeAt(longName, 0);
     writeAt(fits, 1);
     ASSERT_EQ(lib.scan(dir.path()), 2);

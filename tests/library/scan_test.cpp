@@ -12,8 +12,9 @@ namespace {
 
 qmr3::Qmr3TimeStamp stamp(int century, int year, int month, int day, int hour = 0, int minute = 0,
                           int second = 0) {
-    const std::uint8_t b[8] = {std::uint8_t(century), std::uint8_t(year), std::uint8_t(month), std::uint8_t(day),
-                               std::uint8_t(hour),    std::uint8_t(minute), std::uint8_t(second), 0};
+    const std::uint8_t b[8] = {
+        std::uint8_t(century), std::uint8_t(year),   std::uint8_t(month),  std::uint8_t(day),
+        std::uint8_t(hour),    std::uint8_t(minute), std::uint8_t(second), 0};
     return qmr3::Qmr3TimeStamp::parse(b);
 }
 
@@ -27,18 +28,28 @@ protected:
 }  // namespace
 
 TEST(LibraryTimeStamp, ValidityRule) {
-    EXPECT_EQ(qmr3::toLocalSeconds(stamp(0, 108, 3, 4, 5, 6, 7)), qmr3::toLocalSeconds(stamp(1, 8, 3, 4, 5, 6, 7)));
-    EXPECT_EQ(qmr3::formatLocalTime(qmr3::toLocalSeconds(stamp(0, 108, 3, 4, 5, 6, 7))), "2008-03-04 05:06:07");
-    for (const auto& t : {stamp(0, 108, 3, 4), stamp(1, 8, 3, 4), stamp(0, 71, 1, 1), stamp(1, 8, 12, 31, 24, 60, 60)})
-        EXPECT_TRUE(CVideoLibrary::isValidTime(t)) << t.fullYear() << "-" << int(t.month) << "-" << int(t.day);
-    for (const auto& t : {stamp(0, 70, 1, 1), stamp(1, 8, 0, 1), stamp(1, 8, 13, 1), stamp(1, 8, 1, 0),
-                          stamp(1, 8, 1, 32), stamp(1, 8, 1, 1, 25), stamp(1, 8, 1, 1, 0, 61), stamp(1, 8, 1, 1, 0, 0, 61)})
-        EXPECT_FALSE(CVideoLibrary::isValidTime(t)) << t.fullYear() << "-" << int(t.month) << "-" << int(t.day);
+    EXPECT_EQ(qmr3::toLocalSeconds(stamp(0, 108, 3, 4, 5, 6, 7)),
+              qmr3::toLocalSeconds(stamp(1, 8, 3, 4, 5, 6, 7)));
+    EXPECT_EQ(qmr3::formatLocalTime(qmr3::toLocalSeconds(stamp(0, 108, 3, 4, 5, 6, 7))),
+              "2008-03-04 05:06:07");
+    for (const auto& t :
+         {stamp(0, 108, 3, 4), stamp(1, 8, 3, 4), stamp(0, 71, 1, 1), stamp(1, 8, 12, 31, 24, 60, 60)})
+        EXPECT_TRUE(CVideoLibrary::isValidTime(t))
+            << t.fullYear() << "-" << int(t.month) << "-" << int(t.day);
+    for (const auto& t :
+         {stamp(0, 70, 1, 1), stamp(1, 8, 0, 1), stamp(1, 8, 13, 1), stamp(1, 8, 1, 0), stamp(1, 8, 1, 32),
+          stamp(1, 8, 1, 1, 25), stamp(1, 8, 1, 1, 0, 61), stamp(1, 8, 1, 1, 0, 0, 61)})
+        EXPECT_FALSE(CVideoLibrary::isValidTime(t))
+            << t.fullYear() << "-" << int(t.month) << "-" << int(t.day);
 }
 
 TEST_F(LibraryScan, FolderReadsHeadersNewestFirst) {
-    const Options o{.frameRateCode = 0x0119, .width = 0x10280, .height = 0x101E0, .productId = 0x42,
-                    .eventSummary = 0x05, .lengthSeconds = 120};
+    const Options o{.frameRateCode = 0x0119,
+                    .width = 0x10280,
+                    .height = 0x101E0,
+                    .productId = 0x42,
+                    .eventSummary = 0x05,
+                    .lengthSeconds = 120};
     writeRecording(dir.file("b.qmr3"), steadyFrames(plus(t0, 3600), 4), o);
     writeRecording(dir.file("a.qmr3"), steadyFrames(t0, 3));
     writeRecording(dir.file("C.QMR3"), steadyFrames(plus(t0, 60), 5));
@@ -73,7 +84,8 @@ TEST_F(LibraryScan, FileListTakesNamedFilesAndReportsThoseItCannotOpen) {
     writeRecording(dir.file("two.qmr3"), steadyFrames(plus(t0, 10), 2));
     writeRecording(dir.file("other.qmr3"), steadyFrames(t0, 2));
     ASSERT_EQ(lib.scan(dir.file("one.qmr3") + "|/elsewhere/other.qmr3|" + dir.file("gone.qmr3") + "|" +
-                       dir.file("two.qmr3")), 2);
+                       dir.file("two.qmr3")),
+              2);
     EXPECT_EQ(lib.fileName(0) + lib.fileName(1), "two.qmr3one.qmr3");
     ASSERT_EQ(lib.errors().size(), 2u);
     EXPECT_NE(lib.errors()[0].find("/elsewhere/other.qmr3"), std::string::npos);
@@ -145,7 +157,8 @@ TEST_F(LibraryScan, ProgressTextsAndClear) {
     for (int i = 0; i < 11; ++i)
         writeRecording(dir.file("f" + std::to_string(i) + ".qmr3"), steadyFrames(plus(t0, i), 1));
     lib.scan(dir.path());
-    EXPECT_EQ(texts, (std::vector<std::string>{"Read Video List...", "Read Video List 0%", "Read Video List 90%", ""}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Read Video List...", "Read Video List 0%",
+                                               "Read Video List 90%", ""}));
     texts.clear();
     lib.readVideoInfo(0);
     EXPECT_EQ(texts, (std::vector<std::string>{"Read Video Info 0%", ""}));
@@ -185,7 +198,8 @@ TEST_F(LibraryScan, ThumbnailNamesAndClearing) {
     EXPECT_EQ(lib.thumbnailPath(0, "P", -1), thumbs + "P-rec.one.bmp");
 
     fs::create_directories(thumbs);
-    for (const char* n : {"qcif-a.bmp", "720x480-b.BMP", "big-c.bmp", "note.txt"}) writeBytes(thumbs + n, {1});
+    for (const char* n : {"qcif-a.bmp", "720x480-b.BMP", "big-c.bmp", "note.txt"})
+        writeBytes(thumbs + n, {1});
     EXPECT_EQ(CVideoLibrary::clearSizedThumbnails(), 2);
     EXPECT_TRUE(fs::exists(thumbs + "big-c.bmp"));
     EXPECT_EQ(CVideoLibrary::clearThumbnails(), 1);

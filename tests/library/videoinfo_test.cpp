@@ -53,21 +53,22 @@ TEST_F(LibraryVideoInfo, ClipsFollowTheGapOfTheFrameRateCode) {
     const Case cases[] = {
         {30, {0, 1, 2, 3, 4, 5}, {{0, 5}}},
         {30, {0, 1, 2, 4, 5}, {{0, 2}, {4, 5}}},
-        {20, {0, 0, 1, 1, 2, 3}, {{0, 0}, {1, 1}, {2, 3}}},  // no gap: every new second
-        {30, {0, 1, 2, 100}, {{0, 100}}},                      // the last entry closes the clip
-        {30, {7}, {{7, 7}}},                                   // a single entry is a closed clip
-        {15, spread, {{0, 2}, {5, 5}, {8, 8}, {13, 15}}},      // gap 2
-        {10, spread, {{0, 8}, {13, 15}}},                      // gap 3
-        {6, spread, {{0, 15}}},                                // gap 5
+        {20, {0, 0, 1, 1, 2, 3}, {{0, 0}, {1, 1}, {2, 3}}},            // no gap: every new second
+        {30, {0, 1, 2, 100}, {{0, 100}}},                              // the last entry closes the clip
+        {30, {7}, {{7, 7}}},                                           // a single entry is a closed clip
+        {15, spread, {{0, 2}, {5, 5}, {8, 8}, {13, 15}}},              // gap 2
+        {10, spread, {{0, 8}, {13, 15}}},                              // gap 3
+        {6, spread, {{0, 15}}},                                        // gap 5
         {0x1E1E, spread, {{0, 0}, {2, 2}, {5, 5}, {8, 8}, {13, 15}}},  // low byte 30: gap 1
-        {30, {-1, 3, 4, 5}, {{3, 5}}},                          // invalid first entry
-        {30, {0, 1, -1, 5, 6}, {{0, 1}, {5, 6}}},               // invalid entry ends the clip
+        {30, {-1, 3, 4, 5}, {{3, 5}}},                                 // invalid first entry
+        {30, {0, 1, -1, 5, 6}, {{0, 1}, {5, 6}}},                      // invalid entry ends the clip
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.steps) + " code " + std::to_string(c.rateCode));
         EXPECT_EQ(load(c.steps, c.rateCode), 1);
         EXPECT_EQ(clips(), c.clips);
-        EXPECT_EQ(lib.framePositionCount(), int(std::count_if(c.steps.begin(), c.steps.end(), [](int s) { return s >= 0; })));
+        EXPECT_EQ(lib.framePositionCount(),
+                  int(std::count_if(c.steps.begin(), c.steps.end(), [](int s) { return s >= 0; })));
     }
     EXPECT_EQ(lib.framePosition(2).time, seconds(plus(t0, 5)));
     EXPECT_EQ(lib.selectedFile(), 0);

@@ -12,8 +12,9 @@
 namespace playertest {
 
 struct DemoWindow {
-    DemoWindow() : written(qmr3::generateDemoFolder(dir.path(), error)), w(library, binDir(), QStringLiteral("1.0"), nullptr)
-    {
+    DemoWindow()
+        : written(qmr3::generateDemoFolder(dir.path(), error)),
+          w(library, binDir(), QStringLiteral("1.0"), nullptr) {
         w.show();
         if (written) w.openRecordings(QString::fromStdString(dir.path()));
     }

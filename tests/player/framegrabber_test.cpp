@@ -24,22 +24,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
+std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
 }
-std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at)
-{
+std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return std::uint16_t(b[at] | (b[at + 1] << 8));
 }
-std::string tag(const std::vector<std::uint8_t>& b, std::size_t at)
-{
+std::string tag(const std::vector<std::uint8_t>& b, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(&b[at]), 4);
 }
 
 // The frame number in the bottom macroblock row of a BMP.
-std::optional<std::uint32_t> frameNumberOf(const QString& bmp)
-{
+std::optional<std::uint32_t> frameNumberOf(const QString& bmp) {
     QImage img(bmp);
     if (img.isNull()) return std::nullopt;
     img = img.convertToFormat(QImage::Format_RGB888);
@@ -49,8 +45,7 @@ std::optional<std::uint32_t> frameNumberOf(const QString& bmp)
 struct Folder {
     testrec::TempDir dir;
     CVideoLibrary lib;
-    explicit Folder(int productId = 0x41, int width = 352, int height = 240)
-    {
+    explicit Folder(int productId = 0x41, int width = 352, int height = 240) {
         qmr3::GenOptions o;
         o.width = width;
         o.height = height;
@@ -64,8 +59,7 @@ struct Folder {
         lib.scanFolder(dir.path());
         CVideoLibrary::clearThumbnails();
     }
-    int indexOf(const std::string& name) const
-    {
+    int indexOf(const std::string& name) const {
         for (int i = 0; i < lib.fileCount(); ++i)
             if (lib.fileName(i) == name) return i;
         return -1;
@@ -74,8 +68,7 @@ struct Folder {
 
 }  // namespace
 
-TEST(GrabAvi, HeaderBytesAndChunks)
-{
+TEST(GrabAvi, HeaderBytesAndChunks) {
     testrec::TempDir dir;
     const std::string path = dir.file("t.avi");
     CGrabAviWriter w;
@@ -145,7 +138,7 @@ TEST(GrabAvi, HeaderBytesAndChunks)
     EXPECT_EQ(tag(b, 220), "strl");
     EXPECT_EQ(tag(b, 224), "strh");
     EXPECT_EQ(tag(b, 232), "auds");
-    EXPECT_EQ(u32(b, 252), 0u);   // block align of no channels
+    EXPECT_EQ(u32(b, 252), 0u);  // block align of no channels
     EXPECT_EQ(u32(b, 264), 0u);
     EXPECT_EQ(u32(b, 272), 10000u);
     EXPECT_EQ(tag(b, 288), "strf");
@@ -163,8 +156,7 @@ TEST(GrabAvi, HeaderBytesAndChunks)
     EXPECT_EQ(u32(b, 359), 8u);
 }
 
-TEST(FrameGrabber, DeinterlaceRule)
-{
+TEST(FrameGrabber, DeinterlaceRule) {
     EXPECT_FALSE(FrameGrabber::deinterlaceFor(0x41, 640));
     EXPECT_FALSE(FrameGrabber::deinterlaceFor(0x41, 320));
     EXPECT_TRUE(FrameGrabber::deinterlaceFor(0x41, 704));
@@ -172,8 +164,7 @@ TEST(FrameGrabber, DeinterlaceRule)
     EXPECT_TRUE(FrameGrabber::deinterlaceFor(0x00, 640));
 }
 
-TEST(FrameGrabber, RealGrabHasTheAskedSizeAndTheRightPicture)
-{
+TEST(FrameGrabber, RealGrabHasTheAskedSizeAndTheRightPicture) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
     ASSERT_GE(i, 0);
@@ -208,8 +199,7 @@ TEST(FrameGrabber, RealGrabHasTheAskedSizeAndTheRightPicture)
     EXPECT_EQ(g.grab(f.lib, i, "110x72", -1), small);
 }
 
-TEST(FrameGrabber, FamilyBRecordingDecodes)
-{
+TEST(FrameGrabber, FamilyBRecordingDecodes) {
     Folder f(0x00, 704, 480);
     const int i = f.indexOf("20261201_100000.qmr3");
     FrameGrabber g;
@@ -218,8 +208,7 @@ TEST(FrameGrabber, FamilyBRecordingDecodes)
     EXPECT_EQ(frameNumberOf(QString::fromStdString(path)), std::optional<std::uint32_t>(0));
 }
 
-TEST(FrameGrabber, DamagedRecordingGivesErrWithoutTool)
-{
+TEST(FrameGrabber, DamagedRecordingGivesErrWithoutTool) {
     Folder f;
     const int bad = f.indexOf("20261201_090000.qmr3");
     ASSERT_GE(bad, 0);
@@ -229,8 +218,7 @@ TEST(FrameGrabber, DamagedRecordingGivesErrWithoutTool)
     EXPECT_EQ(g.grab(f.lib, bad, "110x72", -1), "ERR");
 }
 
-TEST(FrameGrabber, MissingFfmpegGivesAClearErrorAndNoPicture)
-{
+TEST(FrameGrabber, MissingFfmpegGivesAClearErrorAndNoPicture) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
     FrameGrabber g;
@@ -243,8 +231,7 @@ TEST(FrameGrabber, MissingFfmpegGivesAClearErrorAndNoPicture)
     EXPECT_FALSE(fs::exists(f.lib.thumbnailPath(i, "110x72", -1)));
 }
 
-TEST(AsyncFrameGrabber, ResultsArriveAsSignalsAndAMissingToolIsSaidOnce)
-{
+TEST(AsyncFrameGrabber, ResultsArriveAsSignalsAndAMissingToolIsSaidOnce) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
     CAsyncFrameGrabber async;
@@ -269,31 +256,34 @@ TEST(AsyncFrameGrabber, ResultsArriveAsSignalsAndAMissingToolIsSaidOnce)
 struct GatedTool {
     testrec::TempDir dir;
     std::string path = dir.file("ffmpeg");
-    GatedTool()
-    {
+    GatedTool() {
         for (int n = 1; n <= 3; ++n) {
             QImage img(110, 72, QImage::Format_RGB32);
             img.fill(QColor::fromRgb(n * 60, 0, 0));
             EXPECT_TRUE(img.save(QString::fromStdString(dir.file("pic" + std::to_string(n) + ".bmp"))));
         }
-        const std::string script = "#!/bin/sh\n"
-                                   "d='" + dir.path() + "'\n"
-                                   "n=$(ls \"$d\" | grep -c '^call') ; n=$((n + 1)); touch \"$d/call$n\"\n"
-                                   "if [ $n -eq 1 ]; then while [ ! -e \"$d/release\" ]; do sleep 0.01; done; fi\n"
-                                   "for a; do out=$a; done\n"
-                                   "cp \"$d/pic$n.bmp\" \"$(printf \"$out\" 1)\"\n";
+        const std::string script =
+            "#!/bin/sh\n"
+            "d='" +
+            dir.path() +
+            "'\n"
+            "n=$(ls \"$d\" | grep -c '^call') ; n=$((n + 1)); touch \"$d/call$n\"\n"
+            "if [ $n -eq 1 ]; then while [ ! -e \"$d/release\" ]; do sleep 0.01; done; fi\n"
+            "for a; do out=$a; done\n"
+            "cp \"$d/pic$n.bmp\" \"$(printf \"$out\" 1)\"\n";
         testrec::writeBytes(path, std::vector<std::uint8_t>(script.begin(), script.end()));
         fs::permissions(path, fs::perms::owner_all);
     }
     bool called(int n) const { return fs::exists(dir.file("call" + std::to_string(n))); }
     void release() const { testrec::writeBytes(dir.file("release"), {1}); }
-    static int redOf(const std::string& bmp) { return QImage(QString::fromStdString(bmp)).pixelColor(5, 5).red(); }
+    static int redOf(const std::string& bmp) {
+        return QImage(QString::fromStdString(bmp)).pixelColor(5, 5).red();
+    }
 };
 
 // Recorder folders reuse file names: a picture of one folder's recording must
 // never stand for the same-named recording of the next folder opened.
-TEST(AsyncFrameGrabber, SameNamedRecordingsOfTwoFoldersKeepTheirOwnPictures)
-{
+TEST(AsyncFrameGrabber, SameNamedRecordingsOfTwoFoldersKeepTheirOwnPictures) {
     Folder a, b;
     const int ia = a.indexOf("20261201_100000.qmr3"), ib = b.indexOf("20261201_100000.qmr3");
     const GrabJob jobA = FrameGrabber::makeJob(a.lib, ia, "110x72", -1);
@@ -333,8 +323,7 @@ TEST(AsyncFrameGrabber, SameNamedRecordingsOfTwoFoldersKeepTheirOwnPictures)
 
 // Every command line of the table, run for real on a temporary AVI made by
 // the grabber's writer.
-TEST(ToolCommands, EveryLineWorksWithTheInstalledTools)
-{
+TEST(ToolCommands, EveryLineWorksWithTheInstalledTools) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
     testrec::TempDir out;
@@ -372,8 +361,10 @@ TEST(ToolCommands, EveryLineWorksWithTheInstalledTools)
     run(toolcmd::backupWmv(ffmpeg, avi, out.file("b.wmv")), out.file("b.wmv"));
     // Merge inputs are whole AVI files as a muxer writes them.
     run(toolcmd::backupAvi(ffmpeg, avi, out.file("b 2.avi")), out.file("b 2.avi"));
-    run(toolcmd::mergeAvi(mencoder, {out.file("b.avi"), out.file("b 2.avi")}, out.file("m.avi")), out.file("m.avi"));
-    run(toolcmd::mergeWmvStage1(mencoder, {out.file("b.avi"), out.file("b 2.avi")}, out.file("out-merged.avi")),
+    run(toolcmd::mergeAvi(mencoder, {out.file("b.avi"), out.file("b 2.avi")}, out.file("m.avi")),
+        out.file("m.avi"));
+    run(toolcmd::mergeWmvStage1(mencoder, {out.file("b.avi"), out.file("b 2.avi")},
+                                out.file("out-merged.avi")),
         out.file("out-merged.avi"));
     run(toolcmd::backupWmv(ffmpeg, out.file("out-merged.avi"), out.file("m.wmv")), out.file("m.wmv"));
     run(toolcmd::grabFrame(ffmpeg, avi, "qcif", out.file("g-%d.bmp"), true), out.file("g-1.bmp"));
@@ -381,8 +372,7 @@ TEST(ToolCommands, EveryLineWorksWithTheInstalledTools)
 }
 
 // Grabs at the same time never share a temporary file.
-TEST(FrameGrabber, ConcurrentGrabsKeepTheirOwnFiles)
-{
+TEST(FrameGrabber, ConcurrentGrabsKeepTheirOwnFiles) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
     const std::vector<std::pair<std::string, QSize>> sizes = {

@@ -16,15 +16,14 @@
 
 using playertest::binDir;
 
-TEST(Japanese, LocaleSelectsJapanese)
-{
+TEST(Japanese, LocaleSelectsJapanese) {
     EXPECT_TRUE(isJapaneseUi());
     EXPECT_EQ(languageSuffix(), QStringLiteral("-jp"));
-    EXPECT_TRUE(CSkinDialog::backgroundPath(QStringLiteral("template-backup")).endsWith(QStringLiteral("template-backup-jp.gif")));
+    EXPECT_TRUE(CSkinDialog::backgroundPath(QStringLiteral("template-backup"))
+                    .endsWith(QStringLiteral("template-backup-jp.gif")));
 }
 
-TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips)
-{
+TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips) {
     CSetup setup;
     CVideoLibrary library;
     CKorvidAppDlg win(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
@@ -40,8 +39,7 @@ TEST(Japanese, MainWindowUsesTheJapanesePictureAndTooltips)
     EXPECT_EQ(win.button(IDC_MAXIMIZE)->toolTip(), QStringLiteral("最大化"));
 }
 
-TEST(Japanese, EveryButtonWithATooltipIsTranslated)
-{
+TEST(Japanese, EveryButtonWithATooltipIsTranslated) {
     CSetup setup;
     CVideoLibrary library;
     CKorvidAppDlg win(library, binDir(), QString(), &setup);
@@ -54,8 +52,7 @@ TEST(Japanese, EveryButtonWithATooltipIsTranslated)
     }
 }
 
-TEST(Japanese, SetupDialogTexts)
-{
+TEST(Japanese, SetupDialogTexts) {
     CSetup setup;
     auto* dlg = qobject_cast<CSetupDialog*>(setup.createDialog(nullptr, QStringLiteral("1.0.0.0")));
     ASSERT_NE(dlg, nullptr);
@@ -63,13 +60,13 @@ TEST(Japanese, SetupDialogTexts)
     EXPECT_EQ(dlg->motionAreaBox()->text(), QStringLiteral("表示"));
     EXPECT_EQ(dlg->readEventBox()->text(), QStringLiteral("読込"));
     bool confirm = false;
-    for (QPushButton* b : dlg->findChildren<QPushButton*>()) confirm = confirm || b->text() == QStringLiteral("確認");
+    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+        confirm = confirm || b->text() == QStringLiteral("確認");
     EXPECT_TRUE(confirm);
     delete dlg;
 }
 
-TEST(Japanese, MessagesAreTranslated)
-{
+TEST(Japanese, MessagesAreTranslated) {
     CSetup setup;
     CVideoLibrary library;
     CKorvidAppDlg win(library, binDir(), QString(), &setup);
@@ -85,8 +82,7 @@ TEST(Japanese, MessagesAreTranslated)
     box->done(0);
 }
 
-TEST(Japanese, IndexRecoveryAsksForAFolderInJapanese)
-{
+TEST(Japanese, IndexRecoveryAsksForAFolderInJapanese) {
     CSetup setup;
     CVideoLibrary library;
     CKorvidAppDlg win(library, binDir(), QString(), &setup);

@@ -34,34 +34,29 @@ using playertest::waitUntil;
 
 namespace {
 
-QMessageBox* openMessageBox(QWidget* parent)
-{
+QMessageBox* openMessageBox(QWidget* parent) {
     for (QMessageBox* b : parent->findChildren<QMessageBox*>())
         if (b->isVisible()) return b;
     return nullptr;
 }
 
-void closeMessageBoxes(QWidget* parent)
-{
+void closeMessageBoxes(QWidget* parent) {
     for (QMessageBox* b : parent->findChildren<QMessageBox*>()) b->done(QMessageBox::Ok);
 }
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         win = std::make_unique<CKorvidAppDlg>(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
         win->show();
         ASSERT_TRUE(waitUntil([&] { return win->isVisible(); }));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (win) closeMessageBoxes(win.get());
     }
     // The command shows one message box with text; once it is answered the
     // command's button (when it has one) is up again.
-    void expectCommandSays(int id, const QString& text)
-    {
+    void expectCommandSays(int id, const QString& text) {
         win->onCommand(id);
         QMessageBox* box = nullptr;
         ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; })) << id;
@@ -70,24 +65,22 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return openMessageBox(win.get()) == nullptr; }));
         if (CSkinButton* b = win->button(id)) EXPECT_TRUE(b->active()) << id;
     }
-    CSkinButton* buttonByKey(const char* key) const
-    {
+    CSkinButton* buttonByKey(const char* key) const {
         for (CSkinButton* b : win->buttonsInCreationOrder())
             if (b->objectName() == QLatin1String(key)) return b;
         return nullptr;
     }
-    void clickButton(const char* key)
-    {
+    void clickButton(const char* key) {
         CSkinButton* b = buttonByKey(key);
         ASSERT_NE(b, nullptr) << key;
         ASSERT_TRUE(b->isVisible()) << key;
         playertest::press(b, b->rect().center());
         playertest::release(b, b->rect().center());
     }
-    QRect expected(const QString& name) const
-    {
+    QRect expected(const QString& name) const {
         for (const CtrlRect& r : win->skin().records())
-            if (r.name == name) return CSkin::place(r, win->width() + 2, win->height() + 2, win->skin().designSize());
+            if (r.name == name)
+                return CSkin::place(r, win->width() + 2, win->height() + 2, win->skin().designSize());
         return QRect();
     }
     CSetup setup;
@@ -100,8 +93,7 @@ protected:
 // Every button, clicked with the mouse while nothing plays, leads to what
 // its command does (the transport buttons are clicked while playing, in the
 // playback tests).
-TEST_F(MainWindow, EveryButtonClickedReachesItsCommand)
-{
+TEST_F(MainWindow, EveryButtonClickedReachesItsCommand) {
     using namespace skinkey;
     auto says = [&](const char* key, const QString& text) {
         SCOPED_TRACE(key);
@@ -116,14 +108,17 @@ TEST_F(MainWindow, EveryButtonClickedReachesItsCommand)
     const QString notOpened = QStringLiteral("Video is not opened.");
     const QString notHere = QStringLiteral("This function is not available in this version.");
     says(m_btnMainExit, QStringLiteral("Do you want to exit?"));
-    says(m_btnMainFileRecovery, QStringLiteral("In order to restore index file,\nplease open the target folder first."));
+    says(m_btnMainFileRecovery,
+         QStringLiteral("In order to restore index file,\nplease open the target folder first."));
     says(m_btnMainChangeRatio, QStringLiteral("Available only while playing video"));
-    for (const char* key : {m_btnAVIExport_A, m_btnAVIExport_B, m_btnAVIExport, m_btnJPEGExport}) says(key, notOpened);
+    for (const char* key : {m_btnAVIExport_A, m_btnAVIExport_B, m_btnAVIExport, m_btnJPEGExport})
+        says(key, notOpened);
     for (const char* key : {m_btnNavPreview, m_btnMainBackup, m_btnMainHelp}) says(key, notHere);
 
     clickButton(m_btnMainSetup);
     CSetupDialog* setupDlg = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (setupDlg = win->findChild<CSetupDialog*>()) && setupDlg->isVisible(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return (setupDlg = win->findChild<CSetupDialog*>()) && setupDlg->isVisible(); }));
     setupDlg->reject();
     ASSERT_TRUE(waitUntil([&] { return win->findChild<CSetupDialog*>() == nullptr; }));
 
@@ -161,8 +156,7 @@ TEST_F(MainWindow, EveryButtonClickedReachesItsCommand)
     EXPECT_TRUE(waitUntil([&] { return win->isMinimized(); }));
 }
 
-TEST_F(MainWindow, ImageModesFollowTheStateKinds)
-{
+TEST_F(MainWindow, ImageModesFollowTheStateKinds) {
     EXPECT_EQ(win->button(IDC_EXIT)->mode(), 2);
     EXPECT_FALSE(win->button(IDC_EXIT)->hasImages2());
     EXPECT_EQ(win->button(IDC_PLAY)->mode(), 2);
@@ -177,8 +171,7 @@ TEST_F(MainWindow, ImageModesFollowTheStateKinds)
 
 // Hovering a button shows its tooltip, in the window's language; the page
 // tabs have none.
-TEST_F(MainWindow, HoveredButtonsShowEnglishTooltips)
-{
+TEST_F(MainWindow, HoveredButtonsShowEnglishTooltips) {
     using namespace skinkey;
     EXPECT_EQ(win->templatePicturePath(), QDir(binDir()).filePath(QStringLiteral("templates-en.gif")));
     auto hover = [&](const char* key) {
@@ -190,30 +183,33 @@ TEST_F(MainWindow, HoveredButtonsShowEnglishTooltips)
         // A widget without a tooltip passes the event on unanswered.
         return help.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    const std::pair<const char*, const char*> tips[] = {
-        {m_btnNavPlay, "Play"},           {m_btnMainOpenDir, "Open Folder"},   {m_btnMainBackup, "Backup Files"},
-        {m_btnFilterE, "Filter E(Emergency)"}, {m_btnMainMax, "Maximize"},    {m_btnNavFrameBack, "Frame Back"},
-        {m_btnMainFileRecovery, "Recover Index File"}, {m_btnJPEGExport, "Export Still Image"}};
+    const std::pair<const char*, const char*> tips[] = {{m_btnNavPlay, "Play"},
+                                                        {m_btnMainOpenDir, "Open Folder"},
+                                                        {m_btnMainBackup, "Backup Files"},
+                                                        {m_btnFilterE, "Filter E(Emergency)"},
+                                                        {m_btnMainMax, "Maximize"},
+                                                        {m_btnNavFrameBack, "Frame Back"},
+                                                        {m_btnMainFileRecovery, "Recover Index File"},
+                                                        {m_btnJPEGExport, "Export Still Image"}};
     for (const auto& [key, text] : tips) EXPECT_EQ(hover(key), QLatin1String(text)) << key;
     EXPECT_TRUE(hover(m_btnMainTabCalendar).isEmpty());
     // Every other button but the tabs has one too.
     for (CSkinButton* b : win->buttonsInCreationOrder()) {
         const bool tab = b->objectName().startsWith(QLatin1String("m_btnMainTab"));
-        EXPECT_NE(hover(b->objectName().toLatin1().constData()).isEmpty(), !tab) << b->objectName().toStdString();
+        EXPECT_NE(hover(b->objectName().toLatin1().constData()).isEmpty(), !tab)
+            << b->objectName().toStdString();
     }
     QToolTip::hideText();
 }
 
-TEST_F(MainWindow, StartsAtTheDesignSizeWhichIsTheMinimum)
-{
+TEST_F(MainWindow, StartsAtTheDesignSizeWhichIsTheMinimum) {
     EXPECT_EQ(win->size(), win->skin().designSize());
     EXPECT_EQ(win->minimumSize(), win->skin().designSize());
     win->resize(200, 200);
     EXPECT_EQ(win->size(), win->skin().designSize());
 }
 
-TEST_F(MainWindow, EveryRecordIsPlacedOnEveryResize)
-{
+TEST_F(MainWindow, EveryRecordIsPlacedOnEveryResize) {
     for (QSize size : {QSize(1100, 720), QSize(1400, 900), QSize(1234, 777)}) {
         win->resize(size);
         SCOPED_TRACE(size.width());
@@ -229,24 +225,21 @@ TEST_F(MainWindow, EveryRecordIsPlacedOnEveryResize)
     EXPECT_EQ(win->width() + 2 - win->button(IDC_EXIT)->x(), 74);
 }
 
-TEST_F(MainWindow, ViewerIsHiddenWhileNothingPlays)
-{
+TEST_F(MainWindow, ViewerIsHiddenWhileNothingPlays) {
     ASSERT_NE(win->viewer(), nullptr);
     EXPECT_FALSE(win->viewer()->isVisible());
     EXPECT_EQ(win->displayMode(), 0);
     EXPECT_FALSE(win->videoArea().isEmpty());
 }
 
-TEST_F(MainWindow, ViewerPaintsItsBackgroundWithoutARecording)
-{
+TEST_F(MainWindow, ViewerPaintsItsBackgroundWithoutARecording) {
     QWidget* viewer = win->viewer();
     EXPECT_EQ(viewer->objectName(), QStringLiteral("m_Korvid"));
     viewer->resize(40, 30);
     EXPECT_EQ(viewer->grab().toImage().pixelColor(20, 15), QColor(102, 101, 101));
 }
 
-TEST_F(MainWindow, KeyboardShortcutsReachTheCommands)
-{
+TEST_F(MainWindow, KeyboardShortcutsReachTheCommands) {
     win->activateWindow();
     const auto shortcuts = win->findChildren<QShortcut*>();
     QStringList keys;
@@ -261,8 +254,7 @@ TEST_F(MainWindow, KeyboardShortcutsReachTheCommands)
     EXPECT_EQ(box->text(), QStringLiteral("Do you want to exit?"));
 }
 
-TEST_F(MainWindow, RoundedOutlineOfThreeRectangles)
-{
+TEST_F(MainWindow, RoundedOutlineOfThreeRectangles) {
     const QRegion r = win->windowShape();
     const int W = win->width() + 2;
     const int H = win->height() + 2;
@@ -276,8 +268,7 @@ TEST_F(MainWindow, RoundedOutlineOfThreeRectangles)
     EXPECT_TRUE(r.contains(QPoint(450, H - 5)));
 }
 
-TEST_F(MainWindow, BackgroundIsComposedFromTheNineTiles)
-{
+TEST_F(MainWindow, BackgroundIsComposedFromTheNineTiles) {
     const QImage bg = win->composedBackground().toImage();
     const QImage tl = win->skin().bitmap(QStringLiteral("m_pbmBG11")).toImage();
     const QImage br = win->skin().bitmap(QStringLiteral("m_pbmBG33")).toImage();
@@ -295,8 +286,7 @@ TEST_F(MainWindow, BackgroundIsComposedFromTheNineTiles)
     EXPECT_EQ(win->versionText(), QStringLiteral("1.0.0.0"));
 }
 
-TEST_F(MainWindow, MaximiseToggleSwapsTooltipAndRestores)
-{
+TEST_F(MainWindow, MaximiseToggleSwapsTooltipAndRestores) {
     const QRect before = win->geometry();
     win->onCommand(IDC_MAXIMIZE);
     EXPECT_TRUE(win->isMaximisedState());
@@ -311,16 +301,14 @@ TEST_F(MainWindow, MaximiseToggleSwapsTooltipAndRestores)
     EXPECT_EQ(win->button(IDC_MAXIMIZE)->currentImage(), CSkinButton::Image::Set1Normal);
 }
 
-TEST_F(MainWindow, MinimiseAndComeBackWhenAskedForward)
-{
+TEST_F(MainWindow, MinimiseAndComeBackWhenAskedForward) {
     win->onCommand(IDC_MINIMIZE);
     EXPECT_TRUE(waitUntil([&] { return win->isMinimized(); }));
     win->bringToFront();
     EXPECT_TRUE(waitUntil([&] { return !win->isMinimized() && win->isVisible(); }));
 }
 
-TEST_F(MainWindow, DoubleClickNearTheTopTogglesMaximised)
-{
+TEST_F(MainWindow, DoubleClickNearTheTopTogglesMaximised) {
     playertest::sendMouse(win.get(), QEvent::MouseButtonDblClick, {600, 100});
     EXPECT_FALSE(win->isMaximisedState());
     playertest::sendMouse(win.get(), QEvent::MouseButtonDblClick, {600, 20});
@@ -329,14 +317,13 @@ TEST_F(MainWindow, DoubleClickNearTheTopTogglesMaximised)
     EXPECT_FALSE(win->isMaximisedState());
 }
 
-TEST_F(MainWindow, DraggingTheBackgroundMovesAndSnaps)
-{
+TEST_F(MainWindow, DraggingTheBackgroundMovesAndSnaps) {
     win->move(300, 200);
     const QPoint grab(600, 300);
     playertest::press(win.get(), grab);
     // A target 10 pixels from the screen's left edge snaps to 0.
-    QMouseEvent move(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(10, 250) + grab), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(10, 250) + grab), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(win.get(), &move);
     EXPECT_EQ(win->pos(), QPoint(0, 250));
     QMouseEvent move2(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(120, 130) + grab), Qt::NoButton,
@@ -344,14 +331,13 @@ TEST_F(MainWindow, DraggingTheBackgroundMovesAndSnaps)
     QCoreApplication::sendEvent(win.get(), &move2);
     EXPECT_EQ(win->pos(), QPoint(120, 130));
     playertest::release(win.get(), grab);
-    QMouseEvent after(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(500, 500) + grab), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
+    QMouseEvent after(QEvent::MouseMove, QPointF(grab), QPointF(QPoint(500, 500) + grab), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(win.get(), &after);
     EXPECT_EQ(win->pos(), QPoint(120, 130)) << "the release ends the drag";
 }
 
-TEST_F(MainWindow, BottomRightCornerResizes)
-{
+TEST_F(MainWindow, BottomRightCornerResizes) {
     const QSize before = win->size();
     const QPoint corner(win->width() - 5, win->height() - 5);
     playertest::press(win.get(), corner);
@@ -364,8 +350,7 @@ TEST_F(MainWindow, BottomRightCornerResizes)
     EXPECT_EQ(win->composedBackground().size(), before + QSize(82, 42));
 }
 
-TEST_F(MainWindow, EnterAndEscapeAreSwallowed)
-{
+TEST_F(MainWindow, EnterAndEscapeAreSwallowed) {
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
         QCoreApplication::sendEvent(win.get(), &e);
@@ -374,8 +359,7 @@ TEST_F(MainWindow, EnterAndEscapeAreSwallowed)
     EXPECT_TRUE(win->isVisible());
 }
 
-TEST_F(MainWindow, ExitAsksFirstAndClosesOnYes)
-{
+TEST_F(MainWindow, ExitAsksFirstAndClosesOnYes) {
     bool confirmed = false;
     QObject::connect(win.get(), &CKorvidAppDlg::exitConfirmed, [&] { confirmed = true; });
     win->button(IDC_EXIT)->commandSent(IDC_EXIT);
@@ -394,8 +378,7 @@ TEST_F(MainWindow, ExitAsksFirstAndClosesOnYes)
     EXPECT_TRUE(confirmed);
 }
 
-TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
-{
+TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened) {
     for (int id : {IDC_EXPORT_A, IDC_EXPORT_B, IDC_EXPORT_JPEG, IDC_EXPORT_AVI})
         ASSERT_NO_FATAL_FAILURE(expectCommandSays(id, QStringLiteral("Video is not opened.")));
     win->onCommand(IDC_CHANGE_RATIO);
@@ -404,8 +387,7 @@ TEST_F(MainWindow, CommandsThatNeedAVideoSayItIsNotOpened)
     EXPECT_EQ(box->text(), QStringLiteral("Available only while playing video"));
 }
 
-TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle)
-{
+TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle) {
     for (int id : {IDC_PLAY, IDC_PAUSE, IDC_FF, IDC_REWIND, IDC_FRAME_BACK, IDC_FRAME_NEXT}) {
         win->onCommand(id);
         EXPECT_TRUE(win->button(id)->active()) << id;
@@ -417,16 +399,15 @@ TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle)
     EXPECT_FALSE(win->isPlaying());
 }
 
-TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp)
-{
+TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp) {
     // Help also answers F1.
     for (int id : {IDC_PREVIEW, IDC_BACKUP, IDC_HELP, IDC_PREVIEW_CHOSEN})
-        ASSERT_NO_FATAL_FAILURE(expectCommandSays(id, QStringLiteral("This function is not available in this version.")));
+        ASSERT_NO_FATAL_FAILURE(
+            expectCommandSays(id, QStringLiteral("This function is not available in this version.")));
     EXPECT_EQ(win->displayMode(), 0);
 }
 
-TEST_F(MainWindow, TheSetupsEventSwitchReachesTheCatalogue)
-{
+TEST_F(MainWindow, TheSetupsEventSwitchReachesTheCatalogue) {
     CSetup off;
     off.readEventData = 0;
     CVideoLibrary other;
@@ -435,19 +416,18 @@ TEST_F(MainWindow, TheSetupsEventSwitchReachesTheCatalogue)
     EXPECT_TRUE(library.readEventData());
 }
 
-TEST_F(MainWindow, SetupButtonOpensTheSettingsDialog)
-{
+TEST_F(MainWindow, SetupButtonOpensTheSettingsDialog) {
     win->onCommand(IDC_SETUP);
     CSetupDialog* dlg = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (dlg = win->findChild<CSetupDialog*>()) != nullptr && dlg->isVisible(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return (dlg = win->findChild<CSetupDialog*>()) != nullptr && dlg->isVisible(); }));
     EXPECT_EQ(dlg->versionLabel()->text(), QStringLiteral("Version : 1.0.0.0"));
     dlg->reject();
     EXPECT_TRUE(waitUntil([&] { return win->findChild<CSetupDialog*>() == nullptr; }));
     EXPECT_TRUE(win->button(IDC_SETUP)->active());
 }
 
-TEST_F(MainWindow, PlayTimeFieldTakesNoKeyboardInput)
-{
+TEST_F(MainWindow, PlayTimeFieldTakesNoKeyboardInput) {
     EXPECT_EQ(win->playTimeField()->focusPolicy(), Qt::NoFocus);
     EXPECT_TRUE(win->playTimeField()->isReadOnly());
     EXPECT_FALSE(win->playSlider()->isEnabled());
@@ -455,8 +435,7 @@ TEST_F(MainWindow, PlayTimeFieldTakesNoKeyboardInput)
     EXPECT_EQ(win->volumeSlider()->maximum(), 10);
 }
 
-TEST(MainWindowSkin, WithoutTemplatesIniTheWindowSaysSoAndStillRuns)
-{
+TEST(MainWindowSkin, WithoutTemplatesIniTheWindowSaysSoAndStillRuns) {
     QTemporaryDir empty;
     CSetup setup;
     CVideoLibrary library;
@@ -475,14 +454,14 @@ TEST(MainWindowSkin, WithoutTemplatesIniTheWindowSaysSoAndStillRuns)
     EXPECT_FALSE(win.grab().isNull());
 }
 
-TEST(MainWindowSkin, BrokenLinesAndAMissingPictureDoNotStopTheWindow)
-{
+TEST(MainWindowSkin, BrokenLinesAndAMissingPictureDoNotStopTheWindow) {
     QTemporaryDir dir;
     QFile ini(QDir(dir.path()).filePath(QStringLiteral("templates.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("DLGSIZE\t640\t480\nBUTTON\tm_btnMainExit\t3BTN\tr\t0\t0\t30\t30\t0\t-40\t5\n"
-              "BUTTON\tm_btnNavPlay\t3BTN\n CTRL\tVIEWER\tm_Korvid\t10\t40\t+600\t+400\n"
-              "BITMAP\tm_pbmBG11\t0\t0\t99999999\t5\n");
+    ini.write(
+        "DLGSIZE\t640\t480\nBUTTON\tm_btnMainExit\t3BTN\tr\t0\t0\t30\t30\t0\t-40\t5\n"
+        "BUTTON\tm_btnNavPlay\t3BTN\n CTRL\tVIEWER\tm_Korvid\t10\t40\t+600\t+400\n"
+        "BITMAP\tm_pbmBG11\t0\t0\t99999999\t5\n");
     ini.close();
     CSetup setup;
     CVideoLibrary library;
@@ -502,8 +481,7 @@ TEST(MainWindowSkin, BrokenLinesAndAMissingPictureDoNotStopTheWindow)
     EXPECT_FALSE(win.grab().isNull());
 }
 
-TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem)
-{
+TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem) {
     const QString thumbs = QString::fromStdString(qmr3::thumbnailDir());
     const QString temps = QString::fromStdString(qmr3::temporaryDir());
     ASSERT_TRUE(QDir().mkpath(thumbs + QStringLiteral("keep")));
@@ -527,8 +505,7 @@ TEST(MainWindowLife, ClosingEmptiesTheTemporaryFoldersButKeepsThem)
     EXPECT_TRUE(QDir(temps).exists());
 }
 
-TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer)
-{
+TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer) {
     CSetup setup;
     CVideoLibrary noneLibrary;
     CKorvidAppDlg none(noneLibrary, binDir(), QString(), &setup);
@@ -540,8 +517,7 @@ TEST(MainWindowLife, CommandLinePathStartsTheOneShotOpenTimer)
     EXPECT_TRUE(waitUntil([&] { return !withPath.openTimerPending(); }, 3000));
 }
 
-TEST(MainWindowIndexRecovery, AsksForAFolderFirst)
-{
+TEST(MainWindowIndexRecovery, AsksForAFolderFirst) {
     CSetup setup;
     CVideoLibrary library;
     CKorvidAppDlg win(library, binDir(), QString(), &setup);
@@ -549,13 +525,13 @@ TEST(MainWindowIndexRecovery, AsksForAFolderFirst)
     win.onCommand(IDC_FILE_RECOVERY);
     QMessageBox* box = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
-    EXPECT_EQ(box->text(), QStringLiteral("In order to restore index file,\nplease open the target folder first."));
+    EXPECT_EQ(box->text(),
+              QStringLiteral("In order to restore index file,\nplease open the target folder first."));
     EXPECT_TRUE(win.button(IDC_FILE_RECOVERY)->active());
     box->done(0);
 }
 
-TEST(MainWindowIndexRecovery, WritesTheIndexOfTheOpenedFolder)
-{
+TEST(MainWindowIndexRecovery, WritesTheIndexOfTheOpenedFolder) {
     using namespace testrec;
     TempDir dir;
     writeRecording(dir.file("a.qmr3"), steadyFrames(at(2010, 3, 15, 8, 0, 0), 5));
@@ -576,8 +552,7 @@ TEST(MainWindowIndexRecovery, WritesTheIndexOfTheOpenedFolder)
 
 // A file that fails to open clears the path playback would use; the index
 // still goes into the opened folder, never into the working folder.
-TEST(MainWindowIndexRecovery, AfterAFailedOpenTheIndexStillGoesToTheOpenedFolder)
-{
+TEST(MainWindowIndexRecovery, AfterAFailedOpenTheIndexStillGoesToTheOpenedFolder) {
     using namespace testrec;
     TempDir dir;
     TempDir elsewhere;
@@ -607,7 +582,8 @@ TEST(MainWindowIndexRecovery, AfterAFailedOpenTheIndexStillGoesToTheOpenedFolder
 
     win.onCommand(IDC_FILE_RECOVERY);
     ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(&win)) != nullptr; }));
-    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Index Recovery Completed"))) << box->text().toStdString();
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Index Recovery Completed")))
+        << box->text().toStdString();
     box->done(0);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dir.file("filelist.lst"))));
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(elsewhere.file("filelist.lst"))));

@@ -9,8 +9,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(PanelJapanese, InformationTextsAndPages)
-{
+TEST(PanelJapanese, InformationTextsAndPages) {
     playertest::DemoWindow demo;
     ASSERT_TRUE(demo.written) << demo.error;
     CKorvidAppDlg& w = demo.w;

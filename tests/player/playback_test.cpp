@@ -35,8 +35,7 @@ namespace {
 
 // Ten pictures a second in groups of ten, an alarm all through (so the list
 // shows it), starting at 09:00 on the given minute.
-qmr3::GenOptions clip(int seconds, int minute)
-{
+qmr3::GenOptions clip(int seconds, int minute) {
     qmr3::GenOptions o;
     o.fps = 10;
     o.gop = 10;
@@ -51,8 +50,7 @@ qmr3::GenOptions clip(int seconds, int minute)
     return o;
 }
 
-QMessageBox* openMessageBox(QWidget* parent)
-{
+QMessageBox* openMessageBox(QWidget* parent) {
     for (QMessageBox* b : parent->findChildren<QMessageBox*>())
         if (b->isVisible()) return b;
     return nullptr;
@@ -60,64 +58,57 @@ QMessageBox* openMessageBox(QWidget* parent)
 
 class Playback : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         win = std::make_unique<CKorvidAppDlg>(library, binDir(), QStringLiteral("1.0.0.0"), &setup);
         watch(win.get());
         win->show();
         ASSERT_TRUE(waitUntil([&] { return win->isVisible(); }));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (!win) return;
         for (QMessageBox* b : win->findChildren<QMessageBox*>()) b->done(QMessageBox::Ok);
         win.reset();
     }
-    void watch(CKorvidAppDlg* w)
-    {
-        QObject::connect(w->viewer(), &CLumacastCtrl::PicturePresented, w->viewer(), [this](const QImage& picture) {
-            const long f = testrec::frameOf(picture);
-            std::lock_guard<std::mutex> lock(m_);
-            frames_.push_back(f);
-        }, Qt::DirectConnection);
+    void watch(CKorvidAppDlg* w) {
+        QObject::connect(
+            w->viewer(), &CLumacastCtrl::PicturePresented, w->viewer(),
+            [this](const QImage& picture) {
+                const long f = testrec::frameOf(picture);
+                std::lock_guard<std::mutex> lock(m_);
+                frames_.push_back(f);
+            },
+            Qt::DirectConnection);
     }
-    std::string write(const std::string& name, const qmr3::GenOptions& o)
-    {
+    std::string write(const std::string& name, const qmr3::GenOptions& o) {
         const std::string path = dir.file(name);
         return qmr3::generateRecording(path, o).ok ? path : std::string();
     }
     void openFolder() { win->openRecordings(QString::fromStdString(dir.path())); }
-    int indexOf(const std::string& name) const
-    {
+    int indexOf(const std::string& name) const {
         const CVideoLibrary& lib = library;
         for (int i = 0; i < lib.fileCount(); ++i)
             if (lib.fileName(i) == name) return i;
         return -1;
     }
-    std::vector<long> frames() const
-    {
+    std::vector<long> frames() const {
         std::lock_guard<std::mutex> lock(m_);
         return frames_;
     }
-    std::size_t presented() const
-    {
+    std::size_t presented() const {
         std::lock_guard<std::mutex> lock(m_);
         return frames_.size();
     }
-    long last() const
-    {
+    long last() const {
         std::lock_guard<std::mutex> lock(m_);
         return frames_.empty() ? -1 : frames_.back();
     }
-    std::vector<long> framesFrom(std::size_t mark) const
-    {
+    std::vector<long> framesFrom(std::size_t mark) const {
         std::lock_guard<std::mutex> lock(m_);
         return mark < frames_.size() ? std::vector<long>(frames_.begin() + long(mark), frames_.end())
                                      : std::vector<long>();
     }
     // Until no new picture has come for `quiet` ms.
-    bool waitQuiet(int quiet = 400, int deadline = 10000)
-    {
+    bool waitQuiet(int quiet = 400, int deadline = 10000) {
         QDeadlineTimer end(deadline);
         std::size_t seen = presented();
         QDeadlineTimer still(quiet);
@@ -142,15 +133,13 @@ protected:
     std::vector<long> frames_;
 };
 
-std::vector<long> upTo(long n)
-{
+std::vector<long> upTo(long n) {
     std::vector<long> v;
     for (long i = 0; i < n; ++i) v.push_back(i);
     return v;
 }
 
-std::vector<long> distinct(const std::vector<long>& v)
-{
+std::vector<long> distinct(const std::vector<long>& v) {
     std::vector<long> out;
     for (long x : v)
         if (x >= 0 && (out.empty() || out.back() != x)) out.push_back(x);
@@ -159,8 +148,7 @@ std::vector<long> distinct(const std::vector<long>& v)
 
 }  // namespace
 
-TEST_F(Playback, ChoosingTheTopRowPlaysTheNewestToTheEndThenIdle)
-{
+TEST_F(Playback, ChoosingTheTopRowPlaysTheNewestToTheEndThenIdle) {
     ASSERT_FALSE(write("older.qmr3", clip(3, 0)).empty());
     ASSERT_FALSE(write("newer.qmr3", clip(4, 30)).empty());
     openFolder();
@@ -200,8 +188,7 @@ TEST_F(Playback, ChoosingTheTopRowPlaysTheNewestToTheEndThenIdle)
     EXPECT_FALSE(win->viewer()->HasPipeline());
 }
 
-TEST_F(Playback, TransportCommandsChangeWhatIsPresented)
-{
+TEST_F(Playback, TransportCommandsChangeWhatIsPresented) {
     ASSERT_FALSE(write("long.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -232,7 +219,8 @@ TEST_F(Playback, TransportCommandsChangeWhatIsPresented)
     ASSERT_TRUE(waitUntil([&] { return last() == base + 1; }, 10000)) << last();
     std::size_t mark = presented();
     win->onCommand(IDC_FRAME_BACK);
-    ASSERT_TRUE(waitUntil([&] { return last() == base; }, 10000)) << ::testing::PrintToString(framesFrom(mark)) << base;
+    ASSERT_TRUE(waitUntil([&] { return last() == base; }, 10000))
+        << ::testing::PrintToString(framesFrom(mark)) << base;
     for (long f : framesFrom(mark)) EXPECT_LE(f, base + 1);
 
     // Play goes on from there.
@@ -248,12 +236,14 @@ TEST_F(Playback, TransportCommandsChangeWhatIsPresented)
     EXPECT_FALSE(on(IDC_PLAY));
     EXPECT_EQ(win->viewer()->GetSkipRate(), 4);
     mark = presented();
-    ASSERT_TRUE(waitUntil([&] {
-        const auto after = distinct(framesFrom(mark));
-        for (std::size_t i = 1; i < after.size(); ++i)
-            if (after[i] - after[i - 1] >= 10) return true;
-        return false;
-    }, 15000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto after = distinct(framesFrom(mark));
+            for (std::size_t i = 1; i < after.size(); ++i)
+                if (after[i] - after[i - 1] >= 10) return true;
+            return false;
+        },
+        15000));
 
     // Rewind goes back in time.
     win->onCommand(IDC_REWIND);
@@ -261,15 +251,17 @@ TEST_F(Playback, TransportCommandsChangeWhatIsPresented)
     EXPECT_FALSE(on(IDC_FF));
     mark = presented();
     const long from = last();
-    ASSERT_TRUE(waitUntil([&] {
-        const auto after = distinct(framesFrom(mark));
-        return !after.empty() && after.back() >= 0 && after.back() < from - 10;
-    }, 20000)) << from;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto after = distinct(framesFrom(mark));
+            return !after.empty() && after.back() >= 0 && after.back() < from - 10;
+        },
+        20000))
+        << from;
     EXPECT_TRUE(win->isPlaying());
 }
 
-TEST_F(Playback, SpaceTogglesPauseAndArrowsStep)
-{
+TEST_F(Playback, SpaceTogglesPauseAndArrowsStep) {
     ASSERT_FALSE(write("keys.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -291,8 +283,7 @@ TEST_F(Playback, SpaceTogglesPauseAndArrowsStep)
     ASSERT_TRUE(waitUntil([&] { return last() > held + 3; }, 10000));
 }
 
-TEST_F(Playback, FrameBackDoesNothingInTheFirstTwoSeconds)
-{
+TEST_F(Playback, FrameBackDoesNothingInTheFirstTwoSeconds) {
     ASSERT_FALSE(write("start.qmr3", clip(10, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -308,8 +299,7 @@ TEST_F(Playback, FrameBackDoesNothingInTheFirstTwoSeconds)
     for (long f : framesFrom(mark)) EXPECT_EQ(f, held);
 }
 
-TEST_F(Playback, SeekingWithTheSliderLandsOnThatSecond)
-{
+TEST_F(Playback, SeekingWithTheSliderLandsOnThatSecond) {
     ASSERT_FALSE(write("seek.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -319,10 +309,12 @@ TEST_F(Playback, SeekingWithTheSliderLandsOnThatSecond)
     slider->setValue(20);
     std::size_t mark = presented();
     win->onCommand(IDC_PLAY_SLIDER);
-    ASSERT_TRUE(waitUntil([&] {
-        const auto after = distinct(framesFrom(mark));
-        return !after.empty() && after.back() >= 200;
-    }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto after = distinct(framesFrom(mark));
+            return !after.empty() && after.back() >= 200;
+        },
+        10000));
     EXPECT_LT(distinct(framesFrom(mark)).back(), 240);
     EXPECT_TRUE(on(IDC_PLAY));
 
@@ -334,8 +326,7 @@ TEST_F(Playback, SeekingWithTheSliderLandsOnThatSecond)
     for (long f : distinct(framesFrom(mark))) EXPECT_GE(f, 200);
 }
 
-TEST_F(Playback, SeekingWhileIdleSaysNoVideoIsPrepared)
-{
+TEST_F(Playback, SeekingWhileIdleSaysNoVideoIsPrepared) {
     win->playSlider()->setValue(3);
     win->onCommand(IDC_PLAY_SLIDER);
     QMessageBox* box = openMessageBox(win.get());
@@ -344,8 +335,7 @@ TEST_F(Playback, SeekingWhileIdleSaysNoVideoIsPrepared)
     EXPECT_EQ(win->playSlider()->value(), 0);
 }
 
-TEST_F(Playback, DamagedFilesDoNothingAndAVanishedOneIsCorrupted)
-{
+TEST_F(Playback, DamagedFilesDoNothingAndAVanishedOneIsCorrupted) {
     qmr3::GenOptions cut = clip(3, 0);
     cut.damage = {{qmr3::DamageKind::CutShort, 50}};
     ASSERT_FALSE(write("cut.qmr3", cut).empty());
@@ -369,8 +359,7 @@ TEST_F(Playback, DamagedFilesDoNothingAndAVanishedOneIsCorrupted)
     EXPECT_TRUE(win->currentPath().isEmpty());
 }
 
-TEST_F(Playback, WithoutEventDataAFileStillPlays)
-{
+TEST_F(Playback, WithoutEventDataAFileStillPlays) {
     ASSERT_FALSE(write("plain.qmr3", clip(3, 0)).empty());
     openFolder();
     library.setReadEventData(false);
@@ -381,8 +370,7 @@ TEST_F(Playback, WithoutEventDataAFileStillPlays)
     ASSERT_TRUE(waitUntil([&] { return last() >= 0; }, 10000));
 }
 
-TEST_F(Playback, ChangeRatioAndFullScreen)
-{
+TEST_F(Playback, ChangeRatioAndFullScreen) {
     // Not while idle.
     win->setFullScreen(true);
     EXPECT_FALSE(win->isFullScreen());
@@ -406,7 +394,8 @@ TEST_F(Playback, ChangeRatioAndFullScreen)
 
     // A right press on the video fills the screen; Escape comes back.
     const QRect windowed = win->geometry();
-    playertest::sendMouse(win->viewer(), QEvent::MouseButtonPress, QPoint(10, 10), Qt::RightButton, Qt::RightButton);
+    playertest::sendMouse(win->viewer(), QEvent::MouseButtonPress, QPoint(10, 10), Qt::RightButton,
+                          Qt::RightButton);
     ASSERT_TRUE(win->isFullScreen());
     ASSERT_TRUE(waitUntil([&] { return win->size() == win->screen()->geometry().size() + QSize(1, 1); }));
     EXPECT_EQ(win->viewer()->geometry(), win->rect());
@@ -428,8 +417,7 @@ TEST_F(Playback, ChangeRatioAndFullScreen)
     EXPECT_TRUE(win->playSlider()->isVisible());
 }
 
-TEST_F(Playback, SuspendAndResumeContinueWhereItWas)
-{
+TEST_F(Playback, SuspendAndResumeContinueWhereItWas) {
     ASSERT_FALSE(write("resume.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -462,8 +450,7 @@ TEST_F(Playback, SuspendAndResumeContinueWhereItWas)
     EXPECT_GE(distinct(framesFrom(mark)).front(), second * 10L);
 }
 
-TEST_F(Playback, TheMotionAreaSettingShowsTheGrid)
-{
+TEST_F(Playback, TheMotionAreaSettingShowsTheGrid) {
     qmr3::GenOptions o = clip(10, 0);
     o.motion = {{0, 9}};
     ASSERT_FALSE(write("motion.qmr3", o).empty());
@@ -478,8 +465,7 @@ TEST_F(Playback, TheMotionAreaSettingShowsTheGrid)
     ASSERT_TRUE(waitUntil([&] { return gridPixels() > 100; }, 10000));
 }
 
-TEST_F(Playback, StartOffsetBeyondTheLengthIsInvalid)
-{
+TEST_F(Playback, StartOffsetBeyondTheLengthIsInvalid) {
     ASSERT_FALSE(write("offset.qmr3", clip(5, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -492,22 +478,21 @@ TEST_F(Playback, StartOffsetBeyondTheLengthIsInvalid)
     EXPECT_EQ(win->startOffset(), 0);
 }
 
-TEST_F(Playback, VolumeTableEnds)
-{
+TEST_F(Playback, VolumeTableEnds) {
     EXPECT_EQ(CKorvidAppDlg::volumeForPosition(0), -10000);
     EXPECT_EQ(CKorvidAppDlg::volumeForPosition(10), 0);
     EXPECT_EQ(CKorvidAppDlg::volumeForPosition(11), 0);
     EXPECT_EQ(CKorvidAppDlg::volumeForPosition(-1), -10000);
 }
 
-TEST(PlaybackCommandLine, AQuotedPathIsOpenedWithoutItsQuotes)
-{
+TEST(PlaybackCommandLine, AQuotedPathIsOpenedWithoutItsQuotes) {
     testrec::TempDir dir;
     const std::string path = dir.file("cmd.qmr3");
     ASSERT_TRUE(qmr3::generateRecording(path, clip(3, 0)).ok);
     CSetup setup;
     CVideoLibrary library;
-    CKorvidAppDlg win(library, binDir(), QString(), &setup, QStringLiteral("\"%1\"").arg(QString::fromStdString(path)));
+    CKorvidAppDlg win(library, binDir(), QString(), &setup,
+                      QStringLiteral("\"%1\"").arg(QString::fromStdString(path)));
     win.show();
     ASSERT_TRUE(waitUntil([&] { return win.isPlaying(); }, 5000));
     EXPECT_EQ(win.currentPath(), QString::fromStdString(path));
@@ -515,8 +500,7 @@ TEST(PlaybackCommandLine, AQuotedPathIsOpenedWithoutItsQuotes)
     ASSERT_TRUE(waitUntil([&] { return !win.isPlaying(); }, 15000));
 }
 
-TEST(PlaybackCommandLine, AnUnreadableRecordingSaysSo)
-{
+TEST(PlaybackCommandLine, AnUnreadableRecordingSaysSo) {
     testrec::TempDir dir;
     const std::string path = dir.file("short.qmr3");
     ASSERT_TRUE(qmr3::generateRecording(path, clip(3, 0)).ok);
@@ -533,8 +517,7 @@ TEST(PlaybackCommandLine, AnUnreadableRecordingSaysSo)
     box->done(QMessageBox::Ok);
 }
 
-TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo)
-{
+TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo) {
     testrec::TempDir dir;
     CSetup setup;
     CVideoLibrary library;
@@ -547,14 +530,13 @@ TEST(PlaybackCommandLine, APathWithoutRecordingsSaysSo)
     box->done(QMessageBox::Ok);
 }
 
-TEST_F(Playback, RapidCommandsAndSwitchingFilesStayConsistent)
-{
+TEST_F(Playback, RapidCommandsAndSwitchingFilesStayConsistent) {
     ASSERT_FALSE(write("a.qmr3", clip(20, 0)).empty());
     ASSERT_FALSE(write("b.qmr3", clip(20, 30)).empty());
     openFolder();
     const int a = indexOf("a.qmr3"), b = indexOf("b.qmr3");
-    const int commands[] = {IDC_FF, IDC_FF, IDC_REWIND, IDC_FRAME_NEXT, IDC_FRAME_BACK, IDC_PAUSE,
-                            IDC_PLAY, IDC_REWIND, IDC_FF, IDC_FRAME_BACK, IDC_PLAY};
+    const int commands[] = {IDC_FF,   IDC_FF,     IDC_REWIND, IDC_FRAME_NEXT, IDC_FRAME_BACK, IDC_PAUSE,
+                            IDC_PLAY, IDC_REWIND, IDC_FF,     IDC_FRAME_BACK, IDC_PLAY};
     for (int round = 0; round < 3; ++round) {
         win->playChosenFile(round % 2 ? b : a);
         ASSERT_TRUE(win->isPlaying());
@@ -577,14 +559,14 @@ TEST_F(Playback, RapidCommandsAndSwitchingFilesStayConsistent)
 
 // Winding back onto the start: the source answers with a stand-in date while
 // it has no picture time; the field shows only times the recording holds.
-TEST_F(Playback, RewindOntoTheStartShowsOnlyTimesOfTheRecording)
-{
+TEST_F(Playback, RewindOntoTheStartShowsOnlyTimesOfTheRecording) {
     ASSERT_FALSE(write("rewind.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
     ASSERT_TRUE(waitUntil([&] { return win->playSlider()->value() >= 12; }, 20000));
     QStringList shown;
-    QObject::connect(win->playTimeField(), &QLineEdit::textChanged, win.get(), [&](const QString& t) { shown << t; });
+    QObject::connect(win->playTimeField(), &QLineEdit::textChanged, win.get(),
+                     [&](const QString& t) { shown << t; });
     win->onCommand(IDC_REWIND);  // 2x
     win->onCommand(IDC_REWIND);  // 4x
     ASSERT_EQ(win->viewer()->GetSkipRate(), 4);
@@ -603,8 +585,7 @@ TEST_F(Playback, RewindOntoTheStartShowsOnlyTimesOfTheRecording)
 
 // A drag cut short by the end of the recording leaves the slider free: the
 // thumb follows the next playback.
-TEST_F(Playback, ADragCutShortByTheEndDoesNotFreezeTheNextPlayback)
-{
+TEST_F(Playback, ADragCutShortByTheEndDoesNotFreezeTheNextPlayback) {
     ASSERT_FALSE(write("drag.qmr3", clip(10, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -622,8 +603,7 @@ TEST_F(Playback, ADragCutShortByTheEndDoesNotFreezeTheNextPlayback)
 }
 
 // The same when a message box takes the mouse in the middle of a drag.
-TEST_F(Playback, ADragInterruptedByAMessageDoesNotFreezeTheNextPlayback)
-{
+TEST_F(Playback, ADragInterruptedByAMessageDoesNotFreezeTheNextPlayback) {
     ASSERT_FALSE(write("box.qmr3", clip(10, 0)).empty());
     openFolder();
     win->activateWindow();
@@ -644,8 +624,7 @@ TEST_F(Playback, ADragInterruptedByAMessageDoesNotFreezeTheNextPlayback)
 }
 
 namespace {
-qmr3::GenOptions motionOnly(int seconds, int minute)
-{
+qmr3::GenOptions motionOnly(int seconds, int minute) {
     qmr3::GenOptions o = clip(seconds, minute);
     o.events.clear();
     o.summary = 0x04;
@@ -653,8 +632,7 @@ qmr3::GenOptions motionOnly(int seconds, int minute)
 }
 }  // namespace
 
-TEST_F(Playback, AFilterThatStillListsThePlayingRecordingKeepsPlayingIt)
-{
+TEST_F(Playback, AFilterThatStillListsThePlayingRecordingKeepsPlayingIt) {
     ASSERT_FALSE(write("alarm.qmr3", clip(30, 0)).empty());
     ASSERT_FALSE(write("motion.qmr3", motionOnly(30, 30)).empty());
     openFolder();
@@ -675,8 +653,7 @@ TEST_F(Playback, AFilterThatStillListsThePlayingRecordingKeepsPlayingIt)
     EXPECT_TRUE(waitUntil([&] { return presented() > mark + 3; }, 10000));
 }
 
-TEST_F(Playback, AFilterThatHidesThePlayingRecordingStopsIt)
-{
+TEST_F(Playback, AFilterThatHidesThePlayingRecordingStopsIt) {
     ASSERT_FALSE(write("alarm.qmr3", clip(30, 0)).empty());
     ASSERT_FALSE(write("motion.qmr3", motionOnly(30, 30)).empty());
     openFolder();
@@ -691,8 +668,7 @@ TEST_F(Playback, AFilterThatHidesThePlayingRecordingStopsIt)
     EXPECT_FALSE(win->viewer()->HasPipeline());
 }
 
-TEST_F(Playback, PageTabsKeepThePlayingRecordingChosen)
-{
+TEST_F(Playback, PageTabsKeepThePlayingRecordingChosen) {
     ASSERT_FALSE(write("tabs.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -712,8 +688,7 @@ TEST_F(Playback, PageTabsKeepThePlayingRecordingChosen)
 }
 
 // The transport buttons, clicked with the mouse, drive the recording.
-TEST_F(Playback, TransportButtonsClickedWithTheMouse)
-{
+TEST_F(Playback, TransportButtonsClickedWithTheMouse) {
     ASSERT_FALSE(write("click.qmr3", clip(30, 0)).empty());
     openFolder();
     win->playChosenFile(0);
@@ -739,10 +714,13 @@ TEST_F(Playback, TransportButtonsClickedWithTheMouse)
     EXPECT_TRUE(on(IDC_REWIND));
     const std::size_t mark = presented();
     const long from = last();
-    ASSERT_TRUE(waitUntil([&] {
-        const auto after = distinct(framesFrom(mark));
-        return !after.empty() && after.back() < from - 5;
-    }, 20000)) << from;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto after = distinct(framesFrom(mark));
+            return !after.empty() && after.back() < from - 5;
+        },
+        20000))
+        << from;
     click(IDC_FRAME_BACK);
     EXPECT_TRUE(win->isPaused());
 }

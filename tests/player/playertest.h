@@ -14,8 +14,7 @@ namespace playertest {
 
 // Runs the event loop until pred() holds or the deadline passes.
 template <class Pred>
-bool waitUntil(Pred pred, int ms = 5000)
-{
+bool waitUntil(Pred pred, int ms = 5000) {
     QDeadlineTimer deadline(ms);
     while (!pred()) {
         if (deadline.hasExpired()) return false;
@@ -32,18 +31,15 @@ bool waitUntil(Pred pred, int ms = 5000)
 inline QString binDir() { return QStringLiteral(KORVID_TEST_BIN_DIR); }
 
 inline void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton,
-                      Qt::MouseButtons buttons = Qt::LeftButton)
-{
+                      Qt::MouseButtons buttons = Qt::LeftButton) {
     QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &e);
 }
 inline void press(QWidget* w, QPoint pos) { sendMouse(w, QEvent::MouseButtonPress, pos); }
-inline void release(QWidget* w, QPoint pos)
-{
+inline void release(QWidget* w, QPoint pos) {
     sendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
 }
-inline void moveTo(QWidget* w, QPoint pos, bool held = true)
-{
+inline void moveTo(QWidget* w, QPoint pos, bool held = true) {
     sendMouse(w, QEvent::MouseMove, pos, Qt::NoButton, held ? Qt::LeftButton : Qt::NoButton);
 }
 

@@ -18,8 +18,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(PlayingWindow, ListAndCalendarWhilePlaying)
-{
+TEST(PlayingWindow, ListAndCalendarWhilePlaying) {
     playertest::DemoWindow demo;
     ASSERT_TRUE(demo.written) << demo.error;
     CKorvidAppDlg& w = demo.w;
@@ -36,8 +35,10 @@ TEST(PlayingWindow, ListAndCalendarWhilePlaying)
     EXPECT_EQ(p->selectedFile(), file);
     // A few seconds in, with the list's pictures made.
     ASSERT_TRUE(playertest::waitUntil(
-        [&] { return testrec::frameOf(w.viewer()->CurrentPicture()) >= 30 && p->picturesPending() == 0; }, 120000));
-    const QString day = QDateTime::fromSecsSinceEpoch(lib.startTime(file)).toString(QStringLiteral("yyyy/MM/dd"));
+        [&] { return testrec::frameOf(w.viewer()->CurrentPicture()) >= 30 && p->picturesPending() == 0; },
+        120000));
+    const QString day =
+        QDateTime::fromSecsSinceEpoch(lib.startTime(file)).toString(QStringLiteral("yyyy/MM/dd"));
     ASSERT_TRUE(playertest::waitUntil([&] { return w.playTimeField()->text().startsWith(day); }, 5000))
         << w.playTimeField()->text().toStdString();
 

@@ -20,8 +20,7 @@ namespace {
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         key = QUuid::createUuid().toString(QUuid::Id128);
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -33,8 +32,7 @@ protected:
         qputenv("KORVID_INSTANCE_KEY", key.toUtf8());
         serverName = CSingleInstance().serverName();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (QProcess* p : {&first, &second}) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
@@ -43,8 +41,7 @@ protected:
         }
         qunsetenv("KORVID_INSTANCE_KEY");
     }
-    void start(QProcess& p, const QStringList& args = {}, const QProcessEnvironment* e = nullptr)
-    {
+    void start(QProcess& p, const QStringList& args = {}, const QProcessEnvironment* e = nullptr) {
         p.setProcessEnvironment(e ? *e : env);
         p.start(QStringLiteral(KORVID_EXE), args);
         ASSERT_TRUE(p.waitForStarted(5000));
@@ -59,8 +56,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Program, SecondStartBringsTheFirstForwardAndEnds)
-{
+TEST_F(Program, SecondStartBringsTheFirstForwardAndEnds) {
     start(first);
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(serverName); }, 15000)) << "the first start listens";
     start(second, {QStringLiteral("/no/such/recording.qmr3")});
@@ -78,8 +74,7 @@ TEST_F(Program, SecondStartBringsTheFirstForwardAndEnds)
     EXPECT_EQ(first.state(), QProcess::Running) << "the first one keeps running";
 }
 
-TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn)
-{
+TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn) {
     QProcessEnvironment e = env;
     e.insert(QStringLiteral("KORVID_SCREENSHOT"), scratch.filePath(QStringLiteral("a.png")));
     start(first, {}, &e);
@@ -92,8 +87,7 @@ TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn)
     EXPECT_TRUE(QFileInfo::exists(scratch.filePath(QStringLiteral("b.png"))));
 }
 
-TEST_F(Program, StartsToACompleteSkinnedWindow)
-{
+TEST_F(Program, StartsToACompleteSkinnedWindow) {
     QProcessEnvironment e = env;
     const QString shot = scratch.filePath(QStringLiteral("window.png"));
     e.insert(QStringLiteral("KORVID_SCREENSHOT"), shot);
@@ -106,8 +100,7 @@ TEST_F(Program, StartsToACompleteSkinnedWindow)
     EXPECT_EQ(img.pixelColor(600, 300), QColor(8, 8, 8));
 }
 
-TEST_F(Program, StartsUnderARealXServer)
-{
+TEST_F(Program, StartsUnderARealXServer) {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
     if (xvfb.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
     QProcessEnvironment e = env;
@@ -125,8 +118,7 @@ TEST_F(Program, StartsUnderARealXServer)
     EXPECT_EQ(img.size(), QSize(1100, 720));
 }
 
-TEST_F(Program, PlaysTheRecordingNamedOnItsCommandLineUnderARealXServer)
-{
+TEST_F(Program, PlaysTheRecordingNamedOnItsCommandLineUnderARealXServer) {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
     if (xvfb.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
     qmr3::GenOptions o;
@@ -165,8 +157,7 @@ TEST_F(Program, PlaysTheRecordingNamedOnItsCommandLineUnderARealXServer)
     EXPECT_GT(colours.size(), 20);
 }
 
-TEST_F(Program, JapaneseStartUsesTheJapaneseTemplate)
-{
+TEST_F(Program, JapaneseStartUsesTheJapaneseTemplate) {
     QProcessEnvironment e = env;
     e.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.UTF-8"));
     const QString en = scratch.filePath(QStringLiteral("en.png"));
@@ -185,8 +176,7 @@ TEST_F(Program, JapaneseStartUsesTheJapaneseTemplate)
     EXPECT_NE(a, b) << "the labels of the two templates differ";
 }
 
-TEST_F(Program, TerminationEmptiesTheTemporaryFolders)
-{
+TEST_F(Program, TerminationEmptiesTheTemporaryFolders) {
     const QString thumbs = scratch.filePath(QStringLiteral("cache/Temp_OrvanePlayer/Thumbnail"));
     ASSERT_TRUE(QDir().mkpath(thumbs));
     QFile grab(thumbs + QStringLiteral("/110x72-a.bmp"));

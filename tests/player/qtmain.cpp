@@ -8,8 +8,7 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("KORVID_AUDIO_SINK")) qputenv("KORVID_AUDIO_SINK", "fakesink");
     // The language is read from the environment once, at start-up.
@@ -21,7 +20,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     CKorvidApp::nameSettings();
     CKorvidApp::applyLook(&app);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("config")));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       scratch.filePath(QStringLiteral("config")));
     CKorvidApp::installTranslations(&app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

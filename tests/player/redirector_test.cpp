@@ -17,15 +17,13 @@ namespace {
 // Keeps every chunk, besides the runner's own latest-chunk sink.
 class CollectingRunner : public CRedirector {
 public:
-    std::string all() const
-    {
+    std::string all() const {
         std::lock_guard<std::mutex> g(lock_);
         return all_;
     }
 
 protected:
-    void OnOutputText(const std::string& text) override
-    {
+    void OnOutputText(const std::string& text) override {
         {
             std::lock_guard<std::mutex> g(lock_);
             all_ += text;
@@ -39,8 +37,7 @@ private:
 };
 
 template <class Pred>
-bool waitFor(Pred pred, int ms = 10000)
-{
+bool waitFor(Pred pred, int ms = 10000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
@@ -49,15 +46,11 @@ bool waitFor(Pred pred, int ms = 10000)
     return true;
 }
 
-bool alive(pid_t pid)
-{
-    return pid > 0 && ::kill(pid, 0) == 0;
-}
+bool alive(pid_t pid) { return pid > 0 && ::kill(pid, 0) == 0; }
 
 }  // namespace
 
-TEST(Redirector, OutputOnlyArrivesThenChildEndedIsTheLastChunk)
-{
+TEST(Redirector, OutputOnlyArrivesThenChildEndedIsTheLastChunk) {
     CollectingRunner r;
     ASSERT_TRUE(r.Start("/bin/sh", {"-c", "printf 'hello from the child'"}));
     ASSERT_TRUE(waitFor([&] { return !r.isRunning(); }));
@@ -66,8 +59,7 @@ TEST(Redirector, OutputOnlyArrivesThenChildEndedIsTheLastChunk)
     EXPECT_EQ(r.errorText(), "");
 }
 
-TEST(Redirector, ErrorOnlyArrivesThroughTheOutputSink)
-{
+TEST(Redirector, ErrorOnlyArrivesThroughTheOutputSink) {
     CollectingRunner r;
     ASSERT_TRUE(r.Start("/bin/sh", {"-c", "printf 'only on stderr' >&2"}));
     ASSERT_TRUE(waitFor([&] { return !r.isRunning(); }));
@@ -75,8 +67,7 @@ TEST(Redirector, ErrorOnlyArrivesThroughTheOutputSink)
     EXPECT_EQ(r.errorText(), "");
 }
 
-TEST(Redirector, ExitWithoutOutputLeavesOnlyTheEndText)
-{
+TEST(Redirector, ExitWithoutOutputLeavesOnlyTheEndText) {
     CollectingRunner r;
     ASSERT_TRUE(r.Start("/bin/true", {}));
     ASSERT_TRUE(waitFor([&] { return !r.isRunning(); }));
@@ -84,8 +75,7 @@ TEST(Redirector, ExitWithoutOutputLeavesOnlyTheEndText)
     EXPECT_EQ(r.outputText(), CRedirector::kChildEnded);
 }
 
-TEST(Redirector, LatestChunkOnlyIsKept)
-{
+TEST(Redirector, LatestChunkOnlyIsKept) {
     CollectingRunner r;
     // Two writes far enough apart to arrive as two chunks.
     ASSERT_TRUE(r.Start("/bin/sh", {"-c", "printf first; read x; printf second"}));
@@ -94,8 +84,7 @@ TEST(Redirector, LatestChunkOnlyIsKept)
     r.Stop();  // closes its input: "read" returns, the child goes on without pipes
 }
 
-TEST(Redirector, StopWhileRunningLeavesTheChildAndEndsTheReader)
-{
+TEST(Redirector, StopWhileRunningLeavesTheChildAndEndsTheReader) {
     CollectingRunner r;
     ASSERT_TRUE(r.Start("/bin/sleep", {"30"}));
     const pid_t pid = r.childPid();
@@ -116,15 +105,13 @@ public:
     std::atomic<int> chunks{0};
 
 protected:
-    void OnOutputText(const std::string& text) override
-    {
+    void OnOutputText(const std::string& text) override {
         CRedirector::OnOutputText(text);
         if (chunks.fetch_add(1) == 0) Stop();
     }
 };
 
-TEST(Redirector, StopFromTheReaderItself)
-{
+TEST(Redirector, StopFromTheReaderItself) {
     SelfStoppingRunner r;
     ASSERT_TRUE(r.Start("/bin/sh", {"-c", "printf x; exec sleep 30"}));
     const pid_t pid = r.childPid();
@@ -143,8 +130,7 @@ public:
     std::atomic<bool> inEndText{false};
 
 protected:
-    void OnOutputText(const std::string& text) override
-    {
+    void OnOutputText(const std::string& text) override {
         if (text == kChildEnded && !inEndText.exchange(true))
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         CRedirector::OnOutputText(text);
@@ -159,8 +145,7 @@ public:
     std::atomic<bool> stoppedInside{false};
 
 protected:
-    void OnOutputText(const std::string& text) override
-    {
+    void OnOutputText(const std::string& text) override {
         CRedirector::OnOutputText(text);
         if (entered.exchange(true)) return;
         waitFor([&] { return ownerStopping.load(); });
@@ -171,8 +156,7 @@ protected:
     }
 };
 
-TEST(Redirector, RunsThatFollowEachOtherKeepTheirOwnState)
-{
+TEST(Redirector, RunsThatFollowEachOtherKeepTheirOwnState) {
     // A quick child's reader, ending as the next run starts, leaves that run's flag alone.
     {
         SlowEndRunner r;
@@ -195,8 +179,7 @@ TEST(Redirector, RunsThatFollowEachOtherKeepTheirOwnState)
     }
 }
 
-TEST(Redirector, StopFromTheCallbackWhileTheOwnerStopsDoesNotDeadlock)
-{
+TEST(Redirector, StopFromTheCallbackWhileTheOwnerStopsDoesNotDeadlock) {
     auto* r = new CallbackStopRunner;
     ASSERT_TRUE(r->Start("/bin/sh", {"-c", "printf x; exec sleep 30"}));
     const pid_t pid = r->childPid();
@@ -219,8 +202,7 @@ TEST(Redirector, StopFromTheCallbackWhileTheOwnerStopsDoesNotDeadlock)
     ::kill(pid, SIGKILL);
 }
 
-TEST(Redirector, MissingProgramIsReportedAndNotRunning)
-{
+TEST(Redirector, MissingProgramIsReportedAndNotRunning) {
     CollectingRunner r;
     EXPECT_FALSE(r.Start("/nonexistent/ffmpeg", {"-version"}));
     EXPECT_FALSE(r.isRunning());
@@ -229,8 +211,7 @@ TEST(Redirector, MissingProgramIsReportedAndNotRunning)
     EXPECT_FALSE(r.isRunning());
 }
 
-TEST(Redirector, StartTwiceStopsTheFirstRun)
-{
+TEST(Redirector, StartTwiceStopsTheFirstRun) {
     CollectingRunner r;
     ASSERT_TRUE(r.Start("/bin/sleep", {"30"}));
     const pid_t first = r.childPid();
@@ -240,8 +221,7 @@ TEST(Redirector, StartTwiceStopsTheFirstRun)
     ::kill(first, SIGKILL);
 }
 
-TEST(Redirector, FileNamesAreNeverSeenByAShell)
-{
+TEST(Redirector, FileNamesAreNeverSeenByAShell) {
     testing::internal::CaptureStderr();
     CollectingRunner r;
     const std::string evil = "a b; touch /tmp/korvid-injected-$$ `id` $(id).avi";
@@ -251,8 +231,7 @@ TEST(Redirector, FileNamesAreNeverSeenByAShell)
     testing::internal::GetCapturedStderr();
 }
 
-TEST(RunAndWait, ExitCodesTimeOutAndMissingProgram)
-{
+TEST(RunAndWait, ExitCodesTimeOutAndMissingProgram) {
     std::string why;
     EXPECT_EQ(runAndWait("/bin/true", {}, 10000, &why), 0);
     EXPECT_EQ(runAndWait("/bin/sh", {"-c", "exit 3"}, 10000, &why), 3);
@@ -267,15 +246,15 @@ TEST(RunAndWait, ExitCodesTimeOutAndMissingProgram)
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
 }
 
-TEST(ToolCommands, ArgumentListsUseCurrentOptions)
-{
+TEST(ToolCommands, ArgumentListsUseCurrentOptions) {
     const auto grab = toolcmd::grabFrame("/x/ffmpeg", "/t/in.avi", "110x72", "/t/out-%d.bmp", true);
-    const std::vector<std::string> want = {"-nostdin", "-y", "-i", "/t/in.avi", "-vf", "yadif", "-an",
-                                           "-s", "110x72", "-vframes", "1", "/t/out-%d.bmp"};
+    const std::vector<std::string> want = {"-nostdin", "-y", "-i",     "/t/in.avi", "-vf", "yadif",
+                                           "-an",      "-s", "110x72", "-vframes",  "1",   "/t/out-%d.bmp"};
     EXPECT_EQ(grab.args, want);
     const auto plain = toolcmd::grabFrame("/x/ffmpeg", "/t/in.avi", "qcif", "/t/o-%d.bmp", false);
     EXPECT_EQ(std::count(plain.args.begin(), plain.args.end(), std::string("yadif")), 0);
-    for (const auto& c : {toolcmd::backupWmv("f", "i.avi", "o.wmv"), toolcmd::exportWmv("f", "i.avi", "256k", "o.wmv")})
+    for (const auto& c :
+         {toolcmd::backupWmv("f", "i.avi", "o.wmv"), toolcmd::exportWmv("f", "i.avi", "256k", "o.wmv")})
         for (const std::string& a : c.args) {
             EXPECT_NE(a, "-sameq");
             EXPECT_NE(a, "-deinterlace");

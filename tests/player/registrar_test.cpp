@@ -6,16 +6,14 @@
 
 #include <gtest/gtest.h>
 
-TEST(ComponentRegistration, MissingPluginFolderIsReported)
-{
+TEST(ComponentRegistration, MissingPluginFolderIsReported) {
     QTemporaryDir dir;
     CComponentRegistrar r;
     EXPECT_EQ(r.start(dir.path()), CComponentRegistrar::Result::NoFolder);
     EXPECT_TRUE(r.files().isEmpty());
 }
 
-TEST(ComponentRegistration, AnEmptyFolderStartsNothing)
-{
+TEST(ComponentRegistration, AnEmptyFolderStartsNothing) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gstreamer-1.0")));
     QFile other(dir.filePath(QStringLiteral("gstreamer-1.0/readme.txt")));
@@ -26,8 +24,7 @@ TEST(ComponentRegistration, AnEmptyFolderStartsNothing)
     EXPECT_EQ(r.wait(), 0);
 }
 
-TEST(ComponentRegistration, EveryPluginFileIsTriedAndABrokenOneIsSkipped)
-{
+TEST(ComponentRegistration, EveryPluginFileIsTriedAndABrokenOneIsSkipped) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gstreamer-1.0")));
     for (const char* name : {"libbroken.so", "libalsobroken.so"}) {
@@ -42,8 +39,7 @@ TEST(ComponentRegistration, EveryPluginFileIsTriedAndABrokenOneIsSkipped)
     EXPECT_TRUE(r.finished());
 }
 
-TEST(ComponentRegistration, ARealPluginFileIsRegistered)
-{
+TEST(ComponentRegistration, ARealPluginFileIsRegistered) {
     const QString system = QStringLiteral(KORVID_TEST_GST_PLUGINS "/libgstcoreelements.so");
     if (!QFile::exists(system)) GTEST_SKIP() << "no " << system.toStdString();
     QTemporaryDir dir;

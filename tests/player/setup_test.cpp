@@ -22,8 +22,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Settings, DefaultsWithAnEmptyStore)
-{
+TEST_F(Settings, DefaultsWithAnEmptyStore) {
     CSetup s;
     s.motionArea = 7;
     s.readEventData = 0;
@@ -32,8 +31,7 @@ TEST_F(Settings, DefaultsWithAnEmptyStore)
     EXPECT_EQ(s.readEventData, 1);
 }
 
-TEST_F(Settings, ReadEventDataStartsAsOneWhateverIsStored)
-{
+TEST_F(Settings, ReadEventDataStartsAsOneWhateverIsStored) {
     store.setValue(QStringLiteral("Setup/ReadEventData"), 0);
     store.setValue(QStringLiteral("Setup/MDArea"), 1);
     CSetup s;
@@ -42,8 +40,7 @@ TEST_F(Settings, ReadEventDataStartsAsOneWhateverIsStored)
     EXPECT_EQ(s.motionArea, 1);
 }
 
-TEST_F(Settings, SaveWritesBothKeysUnderSetup)
-{
+TEST_F(Settings, SaveWritesBothKeysUnderSetup) {
     CSetup s;
     s.motionArea = 1;
     s.readEventData = 0;
@@ -52,8 +49,7 @@ TEST_F(Settings, SaveWritesBothKeysUnderSetup)
     EXPECT_EQ(store.value(QStringLiteral("Setup/ReadEventData")).toInt(), 0);
 }
 
-TEST_F(Settings, DialogShowsValuesAndConfirmWritesThemToTheProgramStore)
-{
+TEST_F(Settings, DialogShowsValuesAndConfirmWritesThemToTheProgramStore) {
     CSetup s;
     s.motionArea = 0;
     QDialog* dlg = s.createDialog(nullptr, QStringLiteral("1.2.3.4"));
@@ -80,8 +76,7 @@ TEST_F(Settings, DialogShowsValuesAndConfirmWritesThemToTheProgramStore)
     EXPECT_TRUE(playertest::waitUntil([&] { return guard.isNull(); }));
 }
 
-TEST_F(Settings, DialogIsDarkLikeTheSkin)
-{
+TEST_F(Settings, DialogIsDarkLikeTheSkin) {
     CSetup s;
     std::unique_ptr<QDialog> dlg(s.createDialog(nullptr, QStringLiteral("1.0.0.0")));
     dlg->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -92,8 +87,7 @@ TEST_F(Settings, DialogIsDarkLikeTheSkin)
     if (!dir.isEmpty()) shot.save(dir + QStringLiteral("/setup.png"));
 }
 
-TEST_F(Settings, ClosingWithoutConfirmChangesNothing)
-{
+TEST_F(Settings, ClosingWithoutConfirmChangesNothing) {
     QSettings().setValue(QStringLiteral("Setup/MDArea"), 0);
     CSetup s;
     auto* dlg = qobject_cast<CSetupDialog*>(s.createDialog(nullptr, QString()));

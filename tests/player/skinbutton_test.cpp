@@ -16,8 +16,7 @@ using Image = CSkinButton::Image;
 
 namespace {
 
-QPixmap solid(const QColor& c)
-{
+QPixmap solid(const QColor& c) {
     QPixmap p(20, 10);
     p.fill(c);
     return p;
@@ -25,8 +24,7 @@ QPixmap solid(const QColor& c)
 
 class SkinButtonTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         button.resize(20, 10);
         button.setImages(solid(Qt::red), solid(Qt::green), solid(Qt::blue));
     }
@@ -35,8 +33,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SkinButtonTest, WithoutSecondSetHoverAndPressShowTheFirstSetActiveOrNot)
-{
+TEST_F(SkinButtonTest, WithoutSecondSetHoverAndPressShowTheFirstSetActiveOrNot) {
     for (bool active : {true, false}) {
         SCOPED_TRACE(active);
         button.setActive(active);
@@ -51,8 +48,7 @@ TEST_F(SkinButtonTest, WithoutSecondSetHoverAndPressShowTheFirstSetActiveOrNot)
     }
 }
 
-TEST_F(SkinButtonTest, InactiveModeTwoWithSecondSetAlwaysShowsItsNormalImage)
-{
+TEST_F(SkinButtonTest, InactiveModeTwoWithSecondSetAlwaysShowsItsNormalImage) {
     button.setImages2(solid(Qt::yellow));
     button.setActive(false);
     EXPECT_EQ(button.currentImage(), Image::Set2Normal);
@@ -65,8 +61,7 @@ TEST_F(SkinButtonTest, InactiveModeTwoWithSecondSetAlwaysShowsItsNormalImage)
     EXPECT_EQ(button.currentImage(), Image::Set1Normal);
 }
 
-TEST_F(SkinButtonTest, ModeThreeTogglesThroughTheSecondSetStates)
-{
+TEST_F(SkinButtonTest, ModeThreeTogglesThroughTheSecondSetStates) {
     button.setMode(3);
     button.setImages2(solid(Qt::cyan), solid(Qt::magenta), solid(Qt::gray));
     button.setActive(false);
@@ -81,8 +76,7 @@ TEST_F(SkinButtonTest, ModeThreeTogglesThroughTheSecondSetStates)
     EXPECT_EQ(button.currentImage(), Image::Set2Normal);
 }
 
-TEST_F(SkinButtonTest, OtherModesMadeInactiveStayPressedUntilActiveAgain)
-{
+TEST_F(SkinButtonTest, OtherModesMadeInactiveStayPressedUntilActiveAgain) {
     button.setActive(false);
     EXPECT_TRUE(button.isPressed());
     EXPECT_EQ(button.currentImage(), Image::Set1Pressed);
@@ -91,16 +85,14 @@ TEST_F(SkinButtonTest, OtherModesMadeInactiveStayPressedUntilActiveAgain)
     EXPECT_EQ(button.currentImage(), Image::Set1Normal);
 }
 
-TEST_F(SkinButtonTest, ModeZeroAlwaysShowsNormal)
-{
+TEST_F(SkinButtonTest, ModeZeroAlwaysShowsNormal) {
     button.setMode(0);
     moveTo(&button, {5, 5}, false);
     press(&button, {5, 5});
     EXPECT_EQ(button.currentImage(), Image::Set1Normal);
 }
 
-TEST_F(SkinButtonTest, MovingOutOfAPressedButtonDropsHoverAndPress)
-{
+TEST_F(SkinButtonTest, MovingOutOfAPressedButtonDropsHoverAndPress) {
     moveTo(&button, {5, 5}, false);
     press(&button, {5, 5});
     ASSERT_TRUE(button.isPressed());
@@ -109,8 +101,7 @@ TEST_F(SkinButtonTest, MovingOutOfAPressedButtonDropsHoverAndPress)
     EXPECT_FALSE(button.isPressed());
 }
 
-TEST_F(SkinButtonTest, ReleaseOverTheButtonSendsItsIdReleaseElsewhereNothing)
-{
+TEST_F(SkinButtonTest, ReleaseOverTheButtonSendsItsIdReleaseElsewhereNothing) {
     QSignalSpy spy(&button, &CSkinButton::commandSent);
     press(&button, {5, 5});
     release(&button, {5, 5});
@@ -122,8 +113,7 @@ TEST_F(SkinButtonTest, ReleaseOverTheButtonSendsItsIdReleaseElsewhereNothing)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST_F(SkinButtonTest, HoverComesBackWhenThePointerMovesAfterACommand)
-{
+TEST_F(SkinButtonTest, HoverComesBackWhenThePointerMovesAfterACommand) {
     moveTo(&button, {5, 5}, false);
     press(&button, {5, 5});
     release(&button, {5, 5});
@@ -134,8 +124,7 @@ TEST_F(SkinButtonTest, HoverComesBackWhenThePointerMovesAfterACommand)
     EXPECT_EQ(button.currentImage(), Image::Set1Hover);
 }
 
-TEST_F(SkinButtonTest, TextModesUseTheStateColour)
-{
+TEST_F(SkinButtonTest, TextModesUseTheStateColour) {
     button.setMode(6);
     button.setText(QStringLiteral("<"));
     button.setColours(Qt::white, Qt::white, Qt::white, QColor(0x3C, 0x3C, 0x3C), QColor(0xFA, 0x3C, 0x3C),
@@ -148,8 +137,7 @@ TEST_F(SkinButtonTest, TextModesUseTheStateColour)
     EXPECT_FALSE(shot.isNull());
 }
 
-TEST_F(SkinButtonTest, TooltipCanBeSwitchedOff)
-{
+TEST_F(SkinButtonTest, TooltipCanBeSwitchedOff) {
     button.setTooltipText(QStringLiteral("Play"), true);
     EXPECT_EQ(button.toolTip(), QStringLiteral("Play"));
     button.setTooltipText(QStringLiteral("Play"), false);
@@ -157,8 +145,7 @@ TEST_F(SkinButtonTest, TooltipCanBeSwitchedOff)
     EXPECT_EQ(button.tooltipText(), QStringLiteral("Play"));
 }
 
-TEST(SkinButtonDrawing, PaintsTheChosenImageAndAFrameWithoutOne)
-{
+TEST(SkinButtonDrawing, PaintsTheChosenImageAndAFrameWithoutOne) {
     CSkinButton b(nullptr, 1);
     b.resize(20, 10);
     b.setImages(solid(Qt::red), solid(Qt::green), solid(Qt::blue));
@@ -166,11 +153,11 @@ TEST(SkinButtonDrawing, PaintsTheChosenImageAndAFrameWithoutOne)
     CSkinButton bare(nullptr, 2);
     bare.resize(20, 10);
     const QImage shot = bare.grab().toImage();
-    EXPECT_NE(shot.pixelColor(0, 5), shot.pixelColor(10, 5)) << "an outline keeps an image-less button visible";
+    EXPECT_NE(shot.pixelColor(0, 5), shot.pixelColor(10, 5))
+        << "an outline keeps an image-less button visible";
 }
 
-TEST(SkinButtonDrawing, InMemoryPicturesGetAnOpaqueBlackBackground)
-{
+TEST(SkinButtonDrawing, InMemoryPicturesGetAnOpaqueBlackBackground) {
     QImage half(20, 10, QImage::Format_ARGB32);
     half.fill(Qt::transparent);
     for (int x = 0; x < 10; ++x)
@@ -184,8 +171,7 @@ TEST(SkinButtonDrawing, InMemoryPicturesGetAnOpaqueBlackBackground)
     EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 300);
 }
 
-TEST(ScreenEdgeSnap, WindowsSnapWithinTwentyPixels)
-{
+TEST(ScreenEdgeSnap, WindowsSnapWithinTwentyPixels) {
     const QSize screen(1600, 1000);
     const QSize size(400, 300);
     EXPECT_EQ(snapToScreenEdges(QRect(QPoint(15, 200), size), screen, size), QPoint(0, 200));
@@ -200,8 +186,7 @@ TEST(ScreenEdgeSnap, WindowsSnapWithinTwentyPixels)
     EXPECT_EQ(snapToScreenEdges(QRect(QPoint(300, 715), size), screen, size + QSize(2, 2)), QPoint(300, 698));
 }
 
-TEST(SkinDialogShape, RoundedUnionOfTwoRectangles)
-{
+TEST(SkinDialogShape, RoundedUnionOfTwoRectangles) {
     const QRegion r = skinDialogShape(925, 534);
     EXPECT_FALSE(r.contains(QPoint(0, 0)));
     EXPECT_TRUE(r.contains(QPoint(12, 12)));
@@ -211,14 +196,15 @@ TEST(SkinDialogShape, RoundedUnionOfTwoRectangles)
     EXPECT_FALSE(r.contains(QPoint(926, 150)));
 }
 
-TEST(SkinDialogFrame, CentredOverItsOwnerRaisedAndDraggedWithSnapping)
-{
+TEST(SkinDialogFrame, CentredOverItsOwnerRaisedAndDraggedWithSnapping) {
     QWidget owner;
     owner.setGeometry(100, 100, 1100, 720);
     owner.show();
     CSkinDialog dlg(&owner, QStringLiteral("template-backup"), QSize(925, 534), 20);
-    EXPECT_TRUE(dlg.hasBackground()) << CSkinDialog::backgroundPath(QStringLiteral("template-backup")).toStdString();
-    EXPECT_TRUE(CSkinDialog::backgroundPath(QStringLiteral("template-backup")).endsWith(QStringLiteral("-en.gif")));
+    EXPECT_TRUE(dlg.hasBackground())
+        << CSkinDialog::backgroundPath(QStringLiteral("template-backup")).toStdString();
+    EXPECT_TRUE(
+        CSkinDialog::backgroundPath(QStringLiteral("template-backup")).endsWith(QStringLiteral("-en.gif")));
     dlg.show();
     ASSERT_TRUE(playertest::waitUntil([&] { return dlg.isVisible(); }));
     const QPoint centre = owner.frameGeometry().center();
@@ -242,15 +228,13 @@ TEST(SkinDialogFrame, CentredOverItsOwnerRaisedAndDraggedWithSnapping)
     EXPECT_EQ(dlg.pos(), QPoint(0, 300)) << "presses below the limit do not drag";
 }
 
-TEST(SkinDialogFrame, MissingBackgroundStillPaints)
-{
+TEST(SkinDialogFrame, MissingBackgroundStillPaints) {
     CSkinDialog dlg(nullptr, QStringLiteral("no-such-dialog"), QSize(300, 200));
     EXPECT_FALSE(dlg.hasBackground());
     EXPECT_FALSE(dlg.grab().isNull());
 }
 
-TEST(OffscreenPainter, CopiesToTheTargetWhenDone)
-{
+TEST(OffscreenPainter, CopiesToTheTargetWhenDone) {
     QImage target(40, 40, QImage::Format_RGB32);
     target.fill(Qt::white);
     {
@@ -258,7 +242,8 @@ TEST(OffscreenPainter, CopiesToTheTargetWhenDone)
         {
             CMemDC mem(&p, QRect(10, 10, 20, 20));
             mem->fillRect(QRect(10, 10, 20, 20), Qt::red);
-            EXPECT_EQ(target.pixelColor(15, 15), QColor(Qt::white)) << "nothing reaches the target before the end";
+            EXPECT_EQ(target.pixelColor(15, 15), QColor(Qt::white))
+                << "nothing reaches the target before the end";
         }
     }
     EXPECT_EQ(target.pixelColor(15, 15), QColor(Qt::red));

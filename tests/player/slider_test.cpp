@@ -20,8 +20,7 @@ const qint64 kStart = QDateTime(QDate(2010, 3, 15), QTime(8, 45, 0)).toSecsSince
 
 class PlaySlider : public ::testing::Test {
 protected:
-    void show(int seconds, int width = 600)
-    {
+    void show(int seconds, int width = 600) {
         slider.resize(width, 30);
         slider.setRange(0, seconds);
         slider.setRecordingData(0, QStringLiteral("r.qmr3"), kStart, {}, {});
@@ -29,8 +28,7 @@ protected:
     CVideoPlaySlider slider;
 };
 
-std::vector<int> tickMinutes(const CVideoPlaySlider::Timeline& t, double perMinute)
-{
+std::vector<int> tickMinutes(const CVideoPlaySlider::Timeline& t, double perMinute) {
     std::vector<int> out;
     for (const auto& k : t.ticks) out.push_back(int(std::lround((k.x - 13) / perMinute)));
     return out;
@@ -38,8 +36,7 @@ std::vector<int> tickMinutes(const CVideoPlaySlider::Timeline& t, double perMinu
 
 }  // namespace
 
-TEST_F(PlaySlider, WithoutARecordingOnlyTheBackgroundIsDrawn)
-{
+TEST_F(PlaySlider, WithoutARecordingOnlyTheBackgroundIsDrawn) {
     slider.resize(600, 30);
     slider.setRange(0, 240);
     slider.setRecordingData(-1, QStringLiteral("x"), kStart, {{kStart, kStart + 10}}, {{kStart, 0, 0x11, 0}});
@@ -56,8 +53,7 @@ TEST_F(PlaySlider, WithoutARecordingOnlyTheBackgroundIsDrawn)
     EXPECT_EQ(shot.pixelColor(x, 20), shot.pixelColor(x + 40, 20));
 }
 
-TEST_F(PlaySlider, FourMinutesShowFiveTicksAndOneLabel)
-{
+TEST_F(PlaySlider, FourMinutesShowFiveTicksAndOneLabel) {
     show(240, 526);  // 500 usable pixels: 125 per minute
     const auto t = slider.timeline();
     EXPECT_EQ(tickMinutes(t, 125), (std::vector<int>{0, 1, 2, 3, 4}));
@@ -69,8 +65,7 @@ TEST_F(PlaySlider, FourMinutesShowFiveTicksAndOneLabel)
     EXPECT_EQ(t.labels[0].rect, QRect(13, 20, 35, 10));
 }
 
-TEST_F(PlaySlider, TwelveMinutesLabelMinutesZeroFiveAndTen)
-{
+TEST_F(PlaySlider, TwelveMinutesLabelMinutesZeroFiveAndTen) {
     show(720, 626);  // 600 usable pixels: 50 per minute
     const auto t = slider.timeline();
     EXPECT_EQ(t.ticks.size(), 13u);
@@ -82,8 +77,7 @@ TEST_F(PlaySlider, TwelveMinutesLabelMinutesZeroFiveAndTen)
     EXPECT_EQ(t.ticks[11].length, 5);
 }
 
-TEST_F(PlaySlider, LabelAtTheRightEndIsShiftedToEndAtTheEdge)
-{
+TEST_F(PlaySlider, LabelAtTheRightEndIsShiftedToEndAtTheEdge) {
     show(600, 526);  // minute 10 falls at x = 513
     const auto t = slider.timeline();
     ASSERT_EQ(t.labels.size(), 3u);
@@ -91,8 +85,7 @@ TEST_F(PlaySlider, LabelAtTheRightEndIsShiftedToEndAtTheEdge)
     EXPECT_EQ(t.labels[1].rect.left(), 13 + 250);
 }
 
-TEST_F(PlaySlider, PressAtTenIsTheStartAndAtWidthMinusTenTheEnd)
-{
+TEST_F(PlaySlider, PressAtTenIsTheStartAndAtWidthMinusTenTheEnd) {
     show(240, 500);
     int pauses = 0;
     slider.setPauseHandler([&] { ++pauses; });
@@ -114,8 +107,7 @@ TEST_F(PlaySlider, PressAtTenIsTheStartAndAtWidthMinusTenTheEnd)
     EXPECT_EQ(slider.positionForX(900), 240);
 }
 
-TEST_F(PlaySlider, PressStopsThePositionTimerAndPausesAfterTheSettlingTime)
-{
+TEST_F(PlaySlider, PressStopsThePositionTimerAndPausesAfterTheSettlingTime) {
     show(240, 500);
     QTimer positionTimer;
     positionTimer.start(500);
@@ -131,8 +123,7 @@ TEST_F(PlaySlider, PressStopsThePositionTimerAndPausesAfterTheSettlingTime)
     EXPECT_EQ(pauses, 1);
 }
 
-TEST_F(PlaySlider, NoPauseInPreviewMode)
-{
+TEST_F(PlaySlider, NoPauseInPreviewMode) {
     show(240, 500);
     int pauses = 0;
     slider.setPauseHandler([&] { ++pauses; });
@@ -143,8 +134,7 @@ TEST_F(PlaySlider, NoPauseInPreviewMode)
     EXPECT_TRUE(slider.wasPressed());
 }
 
-TEST_F(PlaySlider, DraggingShowsTheTimeUnderTheThumb)
-{
+TEST_F(PlaySlider, DraggingShowsTheTimeUnderTheThumb) {
     show(240, 500);
     press(&slider, {10, 15});
     moveTo(&slider, {250, 15});
@@ -153,24 +143,23 @@ TEST_F(PlaySlider, DraggingShowsTheTimeUnderTheThumb)
     release(&slider, {250, 15});
 }
 
-TEST_F(PlaySlider, ClipsAreBandsAndAClipEndingBeforeItStartsIsLeftOut)
-{
+TEST_F(PlaySlider, ClipsAreBandsAndAClipEndingBeforeItStartsIsLeftOut) {
     slider.resize(526, 30);
     slider.setRange(0, 500);
-    slider.setRecordingData(0, QStringLiteral("r"), kStart, {{kStart + 10, kStart + 60}, {kStart + 200, kStart + 100}},
-                            {});
+    slider.setRecordingData(0, QStringLiteral("r"), kStart,
+                            {{kStart + 10, kStart + 60}, {kStart + 200, kStart + 100}}, {});
     const auto t = slider.timeline();
     ASSERT_EQ(t.clips.size(), 1u);
     EXPECT_EQ(t.clips[0].x1, 10 + 15);
     EXPECT_EQ(t.clips[0].x2, 60 + 15);
 }
 
-TEST_F(PlaySlider, BothFlagsGiveBothTriangles)
-{
+TEST_F(PlaySlider, BothFlagsGiveBothTriangles) {
     slider.resize(526, 30);
     slider.setRange(0, 500);
-    slider.setRecordingData(0, QStringLiteral("r"), kStart, {},
-                            {{kStart + 100, 0, 0x11, 0}, {kStart + 200, 0, 0x10, 0}, {kStart + 300, 0, 0x04, 0}});
+    slider.setRecordingData(
+        0, QStringLiteral("r"), kStart, {},
+        {{kStart + 100, 0, 0x11, 0}, {kStart + 200, 0, 0x10, 0}, {kStart + 300, 0, 0x04, 0}});
     const auto t = slider.timeline();
     ASSERT_EQ(t.events.size(), 3u);
     EXPECT_EQ(t.events[0].triangle, QPolygon({QPoint(115, 9), QPoint(113, 4), QPoint(117, 4)}));
@@ -180,8 +169,7 @@ TEST_F(PlaySlider, BothFlagsGiveBothTriangles)
     EXPECT_EQ(t.events[2].triangle.boundingRect().top(), 4);
 }
 
-TEST_F(PlaySlider, HighlightAndExportMarks)
-{
+TEST_F(PlaySlider, HighlightAndExportMarks) {
     show(500, 526);
     slider.setHighlightRange(100, 200);
     const auto t = slider.timeline();
@@ -199,26 +187,23 @@ TEST_F(PlaySlider, HighlightAndExportMarks)
     EXPECT_EQ(slider.endMark(), -1);
 }
 
-TEST_F(PlaySlider, ThumbIsAPentagonAtThePosition)
-{
+TEST_F(PlaySlider, ThumbIsAPentagonAtThePosition) {
     show(500, 526);
     slider.setValue(250);
-    EXPECT_EQ(slider.thumbPolygon(),
-              QPolygon({QPoint(264, 12), QPoint(261, 17), QPoint(261, 22), QPoint(267, 22), QPoint(267, 17)}));
+    EXPECT_EQ(slider.thumbPolygon(), QPolygon({QPoint(264, 12), QPoint(261, 17), QPoint(261, 22),
+                                               QPoint(267, 22), QPoint(267, 17)}));
     const QImage shot = slider.grab().toImage();
     EXPECT_EQ(shot.pixelColor(264, 19), QColor(0x66, 0xCC, 0xFF));
 }
 
-TEST_F(PlaySlider, AnEmptyRangeDrawsNoTimeLine)
-{
+TEST_F(PlaySlider, AnEmptyRangeDrawsNoTimeLine) {
     show(0, 526);
     EXPECT_TRUE(slider.timeline().ticks.empty());
     EXPECT_EQ(slider.positionForX(300), 0);
     slider.grab();  // and paints without trouble
 }
 
-TEST(PlaySliderLibrary, TakesTheRecordingFromTheCatalogue)
-{
+TEST(PlaySliderLibrary, TakesTheRecordingFromTheCatalogue) {
     using namespace testrec;
     TempDir dir;
     const auto t0 = at(2010, 3, 15, 8, 45, 0);
@@ -244,8 +229,7 @@ TEST(PlaySliderLibrary, TakesTheRecordingFromTheCatalogue)
     EXPECT_TRUE(slider.timeline().ticks.empty());
 }
 
-TEST(VolumeSlider, DrawsItsBackgroundAndAFlatThumb)
-{
+TEST(VolumeSlider, DrawsItsBackgroundAndAFlatThumb) {
     CXSliderCtrl s;
     s.resize(96, 24);
     s.setRange(0, 10);
@@ -265,8 +249,7 @@ TEST(VolumeSlider, DrawsItsBackgroundAndAFlatThumb)
 
 // A drag ends without a release when the slider is disabled or hidden, or a
 // dialog blocks its window; the late release then seeks nowhere.
-TEST(PlaySliderDrag, TrackingEndsWhenTheSliderIsDisabledHiddenOrBlocked)
-{
+TEST(PlaySliderDrag, TrackingEndsWhenTheSliderIsDisabledHiddenOrBlocked) {
     QWidget top;
     top.resize(640, 100);
     auto* s = new CVideoPlaySlider(&top);
@@ -291,7 +274,8 @@ TEST(PlaySliderDrag, TrackingEndsWhenTheSliderIsDisabledHiddenOrBlocked)
 
     press(s, {300, 15});
     ASSERT_TRUE(s->isTracking());
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Korvid"), QStringLiteral("x"), QMessageBox::Ok, &top);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Korvid"), QStringLiteral("x"), QMessageBox::Ok,
+                    &top);
     box.open();
     EXPECT_TRUE(playertest::waitUntil([&] { return !s->isTracking(); }, 3000));
     box.done(QMessageBox::Ok);

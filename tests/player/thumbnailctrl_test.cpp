@@ -36,8 +36,7 @@ struct Rec {
 };
 
 // Cheap hand-made recordings: two pictures, at the start and at the end.
-void writeRec(const testrec::TempDir& dir, const Rec& r)
-{
+void writeRec(const testrec::TempDir& dir, const Rec& r) {
     std::vector<testrec::Frame> frames(2);
     frames[0].time = r.start;
     frames[1].time = r.end;
@@ -52,15 +51,13 @@ void writeRec(const testrec::TempDir& dir, const Rec& r)
 struct Catalogue {
     testrec::TempDir dir;
     CVideoLibrary lib;
-    explicit Catalogue(const std::vector<Rec>& recs)
-    {
+    explicit Catalogue(const std::vector<Rec>& recs) {
         for (const Rec& r : recs) writeRec(dir, r);
         lib.scanFolder(dir.path());
     }
 };
 
-std::unique_ptr<CThumbnailCtrl> panelFor(CVideoLibrary& lib, int rows)
-{
+std::unique_ptr<CThumbnailCtrl> panelFor(CVideoLibrary& lib, int rows) {
     auto p = std::make_unique<CThumbnailCtrl>(lib);
     p->grabber()->grabber().setFfmpegPath("");  // hand-made pictures do not decode
     p->resize(CThumbnailCtrl::kWidth, rows * CThumbnailCtrl::kRowHeight + CThumbnailCtrl::kBarHeight);
@@ -68,8 +65,7 @@ std::unique_ptr<CThumbnailCtrl> panelFor(CVideoLibrary& lib, int rows)
     return p;
 }
 
-int indexOf(const CVideoLibrary& lib, const std::string& name)
-{
+int indexOf(const CVideoLibrary& lib, const std::string& name) {
     for (int i = 0; i < lib.fileCount(); ++i)
         if (lib.fileName(i) == name) return i;
     return -1;
@@ -84,8 +80,7 @@ const std::vector<Rec> kFour = {
 
 }  // namespace
 
-TEST(PanelList, NewestFirstWithTexts)
-{
+TEST(PanelList, NewestFirstWithTexts) {
     Catalogue c(kFour);
     auto p = panelFor(c.lib, 6);
     const auto& shown = p->shownFiles();
@@ -104,14 +99,14 @@ TEST(PanelList, NewestFirstWithTexts)
     EXPECT_EQ(p->pageBarText(), "  1 /   1");
 }
 
-TEST(PanelList, PagesAndPageBar)
-{
+TEST(PanelList, PagesAndPageBar) {
     std::vector<Rec> ten;
     static std::vector<std::string> names;
     names.clear();
     for (int k = 0; k < 10; ++k) names.push_back("r" + std::to_string(k) + ".qmr3");
     for (int k = 0; k < 10; ++k)
-        ten.push_back({names[std::size_t(k)].c_str(), at(2026, 11, 1 + k, 8, 0, 0), at(2026, 11, 1 + k, 8, 5, 0), 0x04});
+        ten.push_back({names[std::size_t(k)].c_str(), at(2026, 11, 1 + k, 8, 0, 0),
+                       at(2026, 11, 1 + k, 8, 5, 0), 0x04});
     Catalogue c(ten);
     auto p = panelFor(c.lib, 4);
     EXPECT_EQ(p->rows(), 4);
@@ -130,16 +125,16 @@ TEST(PanelList, PagesAndPageBar)
     playertest::moveTo(p.get(), {30 + 213 / 2, bar}, false);
     const int last = p->shownFiles()[7];
     EXPECT_EQ(p->pageBarText(),
-              QString::asprintf("%3d / %3d (%s)", 2, 3,
-                                qPrintable(QDateTime::fromSecsSinceEpoch(c.lib.startTime(last))
-                                               .toString("yyyy-MM-dd HH:mm:ss"))));
+              QString::asprintf(
+                  "%3d / %3d (%s)", 2, 3,
+                  qPrintable(
+                      QDateTime::fromSecsSinceEpoch(c.lib.startTime(last)).toString("yyyy-MM-dd HH:mm:ss"))));
     // A press on the track jumps there.
     playertest::press(p.get(), {240, bar});
     EXPECT_EQ(p->listPageNumber(), 2);
 }
 
-TEST(PanelList, ChoosingARowAndTheMarkArea)
-{
+TEST(PanelList, ChoosingARowAndTheMarkArea) {
     Catalogue c(kFour);
     auto p = panelFor(c.lib, 6);
     QSignalSpy chosen(p.get(), &CThumbnailCtrl::fileChosen);
@@ -163,8 +158,7 @@ TEST(PanelList, ChoosingARowAndTheMarkArea)
     EXPECT_EQ(chosen.count(), 1);
 }
 
-TEST(PanelFilter, KindsSelectTheirFiles)
-{
+TEST(PanelFilter, KindsSelectTheirFiles) {
     Catalogue c(kFour);
     auto p = panelFor(c.lib, 6);
     auto names = [&] {
@@ -185,8 +179,7 @@ TEST(PanelFilter, KindsSelectTheirFiles)
     EXPECT_EQ(names(), (std::set<std::string>{"a.qmr3"}));
 }
 
-TEST(PanelCalendar, ARecordingOverMidnightIsOnBothDays)
-{
+TEST(PanelCalendar, ARecordingOverMidnightIsOnBothDays) {
     Catalogue c({{"late.qmr3", at(2026, 11, 28, 23, 50, 0), at(2026, 11, 29, 0, 20, 0), 0x04},
                  {"noon.qmr3", at(2026, 11, 28, 12, 10, 0), at(2026, 11, 28, 12, 40, 0), 0x01}});
     auto p = panelFor(c.lib, 10);
@@ -235,15 +228,15 @@ TEST(PanelCalendar, ARecordingOverMidnightIsOnBothDays)
     EXPECT_EQ(chosen.at(0).at(0).toInt(), late);
 }
 
-TEST(PanelCalendar, MonthMoves)
-{
+TEST(PanelCalendar, MonthMoves) {
     Catalogue c(kFour);
     auto p = panelFor(c.lib, 10);
     p->setPage(CThumbnailCtrl::CalendarPage);
     p->refresh(-1, testrec::seconds(at(2026, 12, 15, 10, 30, 0)));
     playertest::press(p.get(), {20, 10});
     playertest::release(p.get(), {20, 10});
-    EXPECT_EQ(QDateTime::fromSecsSinceEpoch(p->calendarDate()), QDateTime(QDate(2026, 11, 15), QTime(10, 30)));
+    EXPECT_EQ(QDateTime::fromSecsSinceEpoch(p->calendarDate()),
+              QDateTime(QDate(2026, 11, 15), QTime(10, 30)));
     p->refresh(-1, testrec::seconds(at(2026, 12, 15, 10, 30, 0)));
     playertest::press(p.get(), {240, 10});
     playertest::release(p.get(), {240, 10});
@@ -258,8 +251,7 @@ TEST(PanelCalendar, MonthMoves)
 // The list and the calendar share one page bar but page different things: the
 // calendar's buttons page the chosen half hour's items and wrap around, its
 // track does nothing, and neither page moves the other's page.
-TEST(PanelCalendar, PageBarPagesTheItemsOfTheHalfHour)
-{
+TEST(PanelCalendar, PageBarPagesTheItemsOfTheHalfHour) {
     std::vector<Rec> recs;
     static std::vector<std::string> names;
     names.clear();
@@ -269,7 +261,8 @@ TEST(PanelCalendar, PageBarPagesTheItemsOfTheHalfHour)
         recs.push_back({names[std::size_t(k)].c_str(), at(2026, 11, 28, 10, k * 10, 0),
                         at(2026, 11, 28, 10, k * 10 + 5, 0), 0x04});
     for (int k = 3; k < 11; ++k)
-        recs.push_back({names[std::size_t(k)].c_str(), at(2026, 11, k, 8, 0, 0), at(2026, 11, k, 8, 5, 0), 0x04});
+        recs.push_back(
+            {names[std::size_t(k)].c_str(), at(2026, 11, k, 8, 0, 0), at(2026, 11, k, 8, 5, 0), 0x04});
     Catalogue c(recs);
     auto p = panelFor(c.lib, 7);  // one calendar item per page
     ASSERT_EQ(p->calendarItemsPerPage(), 1);
@@ -319,8 +312,7 @@ TEST(PanelCalendar, PageBarPagesTheItemsOfTheHalfHour)
     EXPECT_EQ(p->pageBarText(), "  2 /   2");
 }
 
-TEST(PanelInfo, Totals)
-{
+TEST(PanelInfo, Totals) {
     Catalogue c(kFour);
     auto p = panelFor(c.lib, 6);
     std::uint64_t bytes = 0;
@@ -334,8 +326,8 @@ TEST(PanelInfo, Totals)
     EXPECT_EQ(l[0], "File Information");
     EXPECT_EQ(l[1], "- Total Number of Files : 4 pcs");  // the summary-0 file counts here
     EXPECT_EQ(l[2], QString("- Total Memory Size : %1 MB").arg(bytes / 1048576));
-    EXPECT_EQ(l[3], QString::asprintf("- Total Recording Time : %d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
-                                      seconds % 60));
+    EXPECT_EQ(l[3], QString::asprintf("- Total Recording Time : %d:%02d:%02d", seconds / 3600,
+                                      seconds / 60 % 60, seconds % 60));
     // From 27 Nov 09:00:00 to 30 Nov 09:01:00.
     EXPECT_EQ(l[4], "- Total Recording Period : 3day(s) 0:01:00");
     EXPECT_EQ(l[5], "- Start Time : 2026/11/27 09:00:00");
@@ -349,8 +341,7 @@ TEST(PanelInfo, Totals)
 
 // The main window hosts the panel: open a generated folder, pictures appear,
 // the tab and filter buttons drive it.
-TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
-{
+TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt) {
     testrec::TempDir dir;
     for (int k = 0; k < 3; ++k) {
         qmr3::GenOptions o;
@@ -378,7 +369,8 @@ TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
     ASSERT_EQ(p->shownFiles().size(), 3u);
     // The catalogue's progress and the pictures' progress go to the play-time field.
     EXPECT_TRUE(texts.contains("Read Video List...")) << texts.join('|').toStdString();
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString& t) { return t.startsWith("Preparing Pictures"); }));
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                            [](const QString& t) { return t.startsWith("Preparing Pictures"); }));
     const CVideoLibrary& lib = w.library();
     EXPECT_EQ(lib.fileName(p->shownFiles()[0]), "20261201_100000.qmr3");
     ASSERT_TRUE(playertest::waitUntil(
@@ -426,8 +418,7 @@ TEST(PanelInWindow, OpenFolderListsWithPicturesAndButtonsDriveIt)
 
 // Open Folder and Open Files ask with dialogs; a choice opens the recordings,
 // remembers the folder and empties the picture cache first.
-TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
-{
+TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings) {
     Catalogue c(kFour);
     CVideoLibrary library;
     CKorvidAppDlg w(library, playertest::binDir(), QStringLiteral("1.0"), nullptr);
@@ -453,7 +444,8 @@ TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
     EXPECT_EQ(dlg->windowTitle(), "QMR3 Video File");
     EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFiles);
     EXPECT_EQ(dlg->nameFilters(), QStringList{"QMR3 Files (*.qmr3)"});
-    emit dlg->filesSelected({QString::fromStdString(c.dir.file("a.qmr3")), QString::fromStdString(c.dir.file("m.qmr3"))});
+    emit dlg->filesSelected(
+        {QString::fromStdString(c.dir.file("a.qmr3")), QString::fromStdString(c.dir.file("m.qmr3"))});
     dlg->close();
     EXPECT_EQ(w.library().fileCount(), 2);
     EXPECT_EQ(w.thumbnailCtrl()->shownFiles().size(), 2u);
@@ -462,8 +454,7 @@ TEST(PanelInWindow, OpenDialogsOpenTheChosenRecordings)
 
 // The demo recorder folder in the window, pictured on every page when
 // KORVID_PANEL_SHOTS names a folder for the pictures.
-TEST(PanelInWindow, DemoFolderPages)
-{
+TEST(PanelInWindow, DemoFolderPages) {
     playertest::DemoWindow demo;
     ASSERT_TRUE(demo.written) << demo.error;
     CKorvidAppDlg& w = demo.w;
@@ -512,8 +503,7 @@ TEST(PanelInWindow, DemoFolderPages)
 }
 
 // Without ffmpeg the window says so once and the list stays usable without pictures.
-TEST(PanelInWindow, MissingFfmpegIsSaidOnce)
-{
+TEST(PanelInWindow, MissingFfmpegIsSaidOnce) {
     testrec::TempDir dir;
     for (int k = 0; k < 3; ++k) {
         qmr3::GenOptions o;

@@ -82,7 +82,8 @@ std::vector<long> decodeFrameNumbers(const std::vector<std::uint8_t>& stream, in
     while (left > 0) {
         std::uint8_t* out = nullptr;
         int outSize = 0;
-        int used = av_parser_parse2(parser, ctx, &out, &outSize, data, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        int used =
+            av_parser_parse2(parser, ctx, &out, &outSize, data, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         data += used;
         left -= used;
         if (outSize) {
@@ -183,11 +184,13 @@ TEST_P(DecodeTest, EveryPictureDecodesAndReadsBackItsNumber) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothFamilies, DecodeTest,
-    ::testing::Values(Case{0x41, 352, 240, false, AudioKind::Pcm}, Case{0x00, 352, 240, false, AudioKind::Adpcm},
-                      Case{0x41, 704, 480, false, AudioKind::None}, Case{0x00, 704, 576, false, AudioKind::Pcm},
-                      Case{0x00, 352, 288, true, AudioKind::Adpcm}, Case{0x41, 352, 240, true, AudioKind::None}));
+INSTANTIATE_TEST_SUITE_P(BothFamilies, DecodeTest,
+                         ::testing::Values(Case{0x41, 352, 240, false, AudioKind::Pcm},
+                                           Case{0x00, 352, 240, false, AudioKind::Adpcm},
+                                           Case{0x41, 704, 480, false, AudioKind::None},
+                                           Case{0x00, 704, 576, false, AudioKind::Pcm},
+                                           Case{0x00, 352, 288, true, AudioKind::Adpcm},
+                                           Case{0x41, 352, 240, true, AudioKind::None}));
 
 TEST(Audio, AdpcmDecodesBackToTheTone) {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_MS);
@@ -211,7 +214,8 @@ TEST(Audio, AdpcmDecodesBackToTheTone) {
         auto payload = adpcmPacket(encoderTone);
         ASSERT_EQ(payload.size(), 1024u);
         for (std::size_t b = 0; b < payload.size(); b += kAdpcmBlockAlign) {
-            std::vector<std::uint8_t> block(payload.begin() + long(b), payload.begin() + long(b) + kAdpcmBlockAlign);
+            std::vector<std::uint8_t> block(payload.begin() + long(b),
+                                            payload.begin() + long(b) + kAdpcmBlockAlign);
             block.resize(block.size() + AV_INPUT_BUFFER_PADDING_SIZE);
             pkt->data = block.data();
             pkt->size = kAdpcmBlockAlign;
@@ -226,8 +230,7 @@ TEST(Audio, AdpcmDecodesBackToTheTone) {
                         got = reinterpret_cast<const std::int16_t*>(frame->data[0])[i];
                     else if (frame->format == AV_SAMPLE_FMT_S16)
                         got = reinterpret_cast<const std::int16_t*>(frame->data[0])[2 * i];
-                    else
-                        FAIL() << "unexpected sample format " << frame->format;
+                    else FAIL() << "unexpected sample format " << frame->format;
                     signal += want * want;
                     noise += (got - want) * (got - want);
                     ++samples;

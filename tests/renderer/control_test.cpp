@@ -161,7 +161,8 @@ TEST_F(Control, HitTestUsesCellsOfA352x240Area) {
     ASSERT_EQ(c->ShowMDAreaForHitTest(), 0);
     const struct {
         int x, y, cell;
-    } probes[] = {{0, 0, 0}, {69, 59, 0}, {70, 59, 1}, {69, 60, 5}, {349, 239, 19}, {350, 10, -1}, {-3, 4, -1}};
+    } probes[] = {{0, 0, 0},      {69, 59, 0},   {70, 59, 1}, {69, 60, 5},
+                  {349, 239, 19}, {350, 10, -1}, {-3, 4, -1}};
     for (const auto& probe : probes) {
         EXPECT_EQ(c->HitTestMDArea(&r, probe.x, probe.y), 0);
         EXPECT_EQ(r, probe.cell) << probe.x << "," << probe.y;

@@ -48,7 +48,8 @@ TEST_F(Overlays, EventLabelStaysInTheEventPictureAndFourteenMore) {
     auto a = Group(0, 15);
     a[3].eventMark = 0x01;
     PlayAB(p, a);
-    const auto labelled = FramesWith(p.target().Log(), [](const QImage& i) { return HasBlue(i, kLabelArea); });
+    const auto labelled =
+        FramesWith(p.target().Log(), [](const QImage& i) { return HasBlue(i, kLabelArea); });
     EXPECT_EQ(labelled, Frames({{3, 14}, {100, 102}}));
 }
 
@@ -59,7 +60,8 @@ TEST_F(Overlays, MarkWithoutEventBitsStillShowsTheLabel) {
     auto a = Group(0, 15);
     a[10].eventMark = 0x10;
     PlayAB(p, a);
-    const auto labelled = FramesWith(p.target().Log(), [](const QImage& i) { return HasBlue(i, kLabelArea); });
+    const auto labelled =
+        FramesWith(p.target().Log(), [](const QImage& i) { return HasBlue(i, kLabelArea); });
     EXPECT_EQ(labelled, Frames({{10, 14}, {100, 109}}));
 }
 
@@ -116,6 +118,7 @@ TEST_F(Overlays, HiddenGridIsNotBlended) {
     auto a = Group(0, 15);
     a[2].gridWord = 1;
     PlayAB(p, a);
-    EXPECT_TRUE(
-        FramesWith(p.target().Log(), [](const QImage& i) { return HasRed(i, QRect(66, 20, 8, 20)); }).empty());
+    EXPECT_TRUE(FramesWith(p.target().Log(), [](const QImage& i) {
+                    return HasRed(i, QRect(66, 20, 8, 20));
+                }).empty());
 }

@@ -100,4 +100,3 @@ TEST(MotionGrid, HitTestEdgesAreLeftTopInclusiveRightBottomExclusive) {
     EXPECT_EQ(HitTestCells({}, 10, 10), -1);
     EXPECT_TRUE(ComputeCells(704, 480, 0, 5).empty());
 }
-

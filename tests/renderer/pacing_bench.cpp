@@ -43,10 +43,11 @@ void Measure(const char* name, int rateCode, int videoType, double nominalMs, in
         std::printf("\n");
     }
     const double span = duration<double, std::milli>(log.back().when - log[1].when).count();
-    std::printf("%s: %zu intervals, nominal %.2f ms, mean %.2f ms (ratio %.4f), jitter (sd) %.2f ms, "
-                "min %.2f ms, max %.2f ms, effective %.2f pictures/s\n",
-                name, gaps.size(), nominalMs, mean, mean / nominalMs, jitter, lo, hi,
-                1000.0 * (log.size() - 2) / span);
+    std::printf(
+        "%s: %zu intervals, nominal %.2f ms, mean %.2f ms (ratio %.4f), jitter (sd) %.2f ms, "
+        "min %.2f ms, max %.2f ms, effective %.2f pictures/s\n",
+        name, gaps.size(), nominalMs, mean, mean / nominalMs, jitter, lo, hi,
+        1000.0 * (log.size() - 2) / span);
 }
 
 }  // namespace

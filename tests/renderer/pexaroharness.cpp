@@ -175,7 +175,8 @@ std::vector<PictureSpec> Group(std::uint32_t firstFrame, int count, std::vector<
 
 std::string Describe(const std::vector<std::uint32_t>& frames) {
     std::string s;
-    for (auto f : frames) s += (s.empty() ? "" : " ") + (f == kUnreadable ? std::string("?") : std::to_string(f));
+    for (auto f : frames)
+        s += (s.empty() ? "" : " ") + (f == kUnreadable ? std::string("?") : std::to_string(f));
     return s;
 }
 
@@ -194,7 +195,8 @@ std::vector<std::uint32_t> FramesOf(const std::vector<std::vector<PictureSpec>>&
 
 // ----------------------------------------------------------------- pipeline
 
-PexaroPipeline::PexaroPipeline(QSize pictureSize, bool setWindow) : size_(pictureSize), target_(&words_.pictureIndex) {
+PexaroPipeline::PexaroPipeline(QSize pictureSize, bool setWindow)
+    : size_(pictureSize), target_(&words_.pictureIndex) {
     target_.SetWindowSize(pictureSize);
     target_.SetAfterPresent([this] { GateRenderThread(); });
     words_.deliveryEnable = 1;
@@ -206,8 +208,8 @@ PexaroPipeline::PexaroPipeline(QSize pictureSize, bool setWindow) : size_(pictur
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT,
                                         size_.width(), "height", G_TYPE_INT, size_.height(), "framerate",
                                         GST_TYPE_FRACTION, 30, 1, nullptr);
-    g_object_set(appsrc_, "caps", caps, "format", GST_FORMAT_TIME, "max-bytes", guint64(1) << 30, "block", FALSE,
-                 nullptr);
+    g_object_set(appsrc_, "caps", caps, "format", GST_FORMAT_TIME, "max-bytes", guint64(1) << 30, "block",
+                 FALSE, nullptr);
     gst_caps_unref(caps);
     gst_bin_add_many(GST_BIN(pipeline_), appsrc_, sink_, nullptr);
     gst_element_link_pads(appsrc_, "src", sink_, "In");

@@ -37,8 +37,8 @@ std::uint32_t ReadNumber(const QImage& picture);
 
 // Pixels in `area` that satisfy `test` (r, g, b).
 int CountPixels(const QImage& picture, const QRect& area, const std::function<bool(int, int, int)>& test);
-bool HasBlue(const QImage& picture, const QRect& area);   // the event label's colour
-bool HasRed(const QImage& picture, const QRect& area);    // speed text and grid
+bool HasBlue(const QImage& picture, const QRect& area);  // the event label's colour
+bool HasRed(const QImage& picture, const QRect& area);   // speed text and grid
 
 struct Presented {
     std::uint32_t frame;
@@ -184,9 +184,9 @@ private:
     // Feeding state, guarded by feedLock_.
     std::mutex feedLock_;
     std::condition_variable feedChanged_;
-    bool feedActive_ = false;   // groups left to take in
+    bool feedActive_ = false;  // groups left to take in
     bool lockstep_ = false;
-    bool takingIn_ = false;     // a group is on its way into the renderer
+    bool takingIn_ = false;  // a group is on its way into the renderer
     size_t feedGroups_ = 0;
     size_t groupsIn_ = 0;
     std::atomic<std::uint64_t> feedFirst_{0}, feedEnd_{0};  // buffer numbers of the feed
@@ -199,7 +199,7 @@ private:
 std::string Describe(const std::vector<std::uint32_t>& frames);
 
 // Frames of `groups` (without fillers), in feeding order.
-std::vector<std::uint32_t> FramesOf(const std::vector<std::vector<PictureSpec>>& groups, bool onlyIntra = false,
-                                    bool onlyPredicted = false);
+std::vector<std::uint32_t> FramesOf(const std::vector<std::vector<PictureSpec>>& groups,
+                                    bool onlyIntra = false, bool onlyPredicted = false);
 
 }  // namespace pexarotest

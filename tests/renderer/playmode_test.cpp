@@ -74,8 +74,8 @@ TEST(PlayModeTable, EveryRowOfTheChangeTable) {
         EXPECT_EQ(s.previousReverse, r.reverse);
         EXPECT_EQ(s.skipRateCopy, 16);
         // Play, stop and the steps restart from the base interval.
-        const bool resetsInterval = r.requested == kPlay || r.requested == kStop || r.requested == kNextPicture ||
-                                    r.requested == kPreviousPicture;
+        const bool resetsInterval = r.requested == kPlay || r.requested == kStop ||
+                                    r.requested == kNextPicture || r.requested == kPreviousPicture;
         EXPECT_EQ(s.currentInterval, resetsInterval ? 33 : 20);
     }
 }

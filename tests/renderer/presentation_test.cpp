@@ -48,7 +48,8 @@ std::vector<std::uint32_t> Reversed(std::vector<std::uint32_t> v) {
 // picture answers well within that however loaded the machine is, where a
 // whole group might not.
 std::vector<std::vector<PictureSpec>> AnswerToResync(std::vector<PictureSpec> group) {
-    const auto end = std::find_if(group.begin(), group.end(), [](const PictureSpec& s) { return s.groupEnd; });
+    const auto end =
+        std::find_if(group.begin(), group.end(), [](const PictureSpec& s) { return s.groupEnd; });
     std::vector<PictureSpec> tail(end, group.end());
     group.erase(end, group.end());
     return {group, tail};
@@ -71,8 +72,8 @@ TEST_F(Presentation, AtOneTimesEveryPictureOfEachGroupIsPresentedOnceInOrder) {
     PexaroPipeline p;
     p.control()->SetFrameRate(100);
     p.control()->SetPlayMode(korvid::kPlay);
-    const std::vector<std::vector<PictureSpec>> groups = {Group(0, 15), Group(100, 15, {0, 7}), Group(200, 10),
-                                                          Group(300, 15)};
+    const std::vector<std::vector<PictureSpec>> groups = {Group(0, 15), Group(100, 15, {0, 7}),
+                                                          Group(200, 10), Group(300, 15)};
     p.StartFeeding(groups);
     const auto expected = FramesOf(groups);
     ASSERT_TRUE(p.target().WaitForCount(expected.size())) << Describe(p.target().Frames());
@@ -158,7 +159,8 @@ TEST_P(RewindSlow, ShowsEveryPictureInReverse) {
     p.target().Release();
     // The current group backwards first, then each later one, sync pictures
     // (the groups' first, and 306) included.
-    const auto expected = Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), Reversed(Range(300, 314))});
+    const auto expected =
+        Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), Reversed(Range(300, 314))});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     auto log = p.target().Log();
@@ -206,8 +208,9 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     p.control()->Sync();
     p.target().Release();
 
-    const auto expected =
-        Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
+    const auto expected = Concat({Reversed(Range(100, 114)),
+                                  Reversed(Range(200, 214)),
+                                  {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     ASSERT_TRUE(p.target().QuietFor(300ms));

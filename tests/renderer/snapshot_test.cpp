@@ -44,7 +44,8 @@ double MeanDifference(const QImage& a, const QImage& b) {
     for (int row = 0; row < x.height(); ++row)
         for (int col = 0; col < x.width(); ++col) {
             const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * x.width() * x.height());
 }
@@ -62,9 +63,11 @@ TEST_F(Snapshot, RawSnapshotOf704x480IsHeaderPlusBgrxRows) {
     ASSERT_EQ(bytes.size(), 6 + 1351680);
     EXPECT_EQ(bytes.left(6), QByteArray("\xC0\x02\xE0\x01\x04\x00", 6));
     for (int y = 0; y < 480; ++y)
-        ASSERT_EQ(std::memcmp(bytes.constData() + 6 + y * 704 * 4, shown.constScanLine(y), 704 * 4), 0) << "row " << y;
+        ASSERT_EQ(std::memcmp(bytes.constData() + 6 + y * 704 * 4, shown.constScanLine(y), 704 * 4), 0)
+            << "row " << y;
     // The label travels with the picture.
-    QImage fromFile(reinterpret_cast<const uchar*>(bytes.constData() + 6), 704, 480, 704 * 4, QImage::Format_RGB32);
+    QImage fromFile(reinterpret_cast<const uchar*>(bytes.constData() + 6), 704, 480, 704 * 4,
+                    QImage::Format_RGB32);
     EXPECT_TRUE(HasBlue(fromFile, kLabelArea));
     EXPECT_EQ(ReadNumber(fromFile), 14u);
 }

@@ -143,13 +143,13 @@ TEST(Control, AnswersOnceTheStreamsExist) {
     EXPECT_EQ(v, 0);
     EXPECT_EQ(c->GetVideoQueueCount(&v), 0);
     EXPECT_EQ(v, 0);
-    for (std::int32_t r : {c->SetStreamOption(0), c->SetOptionWord2(3), c->SetOptionWord5(0), c->SetOptionWord6(1, 0),
-                           c->SetOptionWord7(2), c->ReservedMethod1(), c->ReservedMethod2(), c->ReservedMethod3(),
-                           c->FlushQueues(), c->EnableMotionMap(), c->DisableMotionMap(), c->ClearMotionMapTarget(),
-                           c->EnableFrameIndex(), c->SetPlayMode(7), c->SetKindOfFile(0),
-                           // Listed rates set the high-speed case; anything else changes nothing.
-                           c->SetHighSpeed(150, 0), c->SetHighSpeed(125, 1), c->SetHighSpeed(100, 0),
-                           c->SetHighSpeed(30, 2)})
+    for (std::int32_t r :
+         {c->SetStreamOption(0), c->SetOptionWord2(3), c->SetOptionWord5(0), c->SetOptionWord6(1, 0),
+          c->SetOptionWord7(2), c->ReservedMethod1(), c->ReservedMethod2(), c->ReservedMethod3(),
+          c->FlushQueues(), c->EnableMotionMap(), c->DisableMotionMap(), c->ClearMotionMapTarget(),
+          c->EnableFrameIndex(), c->SetPlayMode(7), c->SetKindOfFile(0),
+          // Listed rates set the high-speed case; anything else changes nothing.
+          c->SetHighSpeed(150, 0), c->SetHighSpeed(125, 1), c->SetHighSpeed(100, 0), c->SetHighSpeed(30, 2)})
         EXPECT_EQ(r, 0);
 }
 

@@ -125,10 +125,11 @@ TEST(PacketParser, ReassemblesPacketsFromPiecesOfAnySize) {
         std::vector<std::pair<int, std::vector<std::uint8_t>>> got;
         for (std::size_t at = 0; at < stream.size(); at += piece) {
             const std::size_t n = std::min(piece, stream.size() - at);
-            auto r = parser.push(stream.data() + at, n, [&](const qmr3::Qmr3PacketHeader& h, const std::uint8_t* d,
-                                                           std::uint32_t len) {
-                got.emplace_back(h.stream, std::vector<std::uint8_t>(d, d + len));
-            });
+            auto r =
+                parser.push(stream.data() + at, n,
+                            [&](const qmr3::Qmr3PacketHeader& h, const std::uint8_t* d, std::uint32_t len) {
+                                got.emplace_back(h.stream, std::vector<std::uint8_t>(d, d + len));
+                            });
             ASSERT_EQ(r, CPacketParser::Result::Ok);
         }
         ASSERT_EQ(got.size(), 5u) << "piece " << piece;
@@ -182,10 +183,10 @@ TEST(Pictures, SplitsAGroupAtEachPicture) {
     // Three pictures: an intra slice, then two predicted slices with first_mb 0,
     // one of them carrying a second slice that does not start a picture.
     const std::vector<std::uint8_t> group = {
-        0, 0, 0, 1, 0x65, 0x88, 0x11, 0x22,              // picture 1 (IDR, first_mb 0)
-        0, 0, 0, 1, 0x41, 0x9A, 0x33,                    // picture 2
-        0, 0, 1, 0x41, 0x40, 0x44,                       // second slice of picture 2 (first_mb != 0)
-        0, 0, 0, 1, 0x41, 0x9A, 0x55, 0x66,              // picture 3
+        0, 0, 0, 1,    0x65, 0x88, 0x11, 0x22,  // picture 1 (IDR, first_mb 0)
+        0, 0, 0, 1,    0x41, 0x9A, 0x33,        // picture 2
+        0, 0, 1, 0x41, 0x40, 0x44,              // second slice of picture 2 (first_mb != 0)
+        0, 0, 0, 1,    0x41, 0x9A, 0x55, 0x66,  // picture 3
     };
     std::size_t starts[8];
     ASSERT_EQ(splitPictures(group.data(), group.size(), starts, 8), 3u);

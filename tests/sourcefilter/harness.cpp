@@ -156,9 +156,10 @@ void Harness::record(GstSample* sample) {
     if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample))) {
         GstVideoFrame frame;
         if (gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-            auto n = qmr3::readFrameNumber(static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                                           GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), GST_VIDEO_FRAME_WIDTH(&frame),
-                                           GST_VIDEO_FRAME_HEIGHT(&frame));
+            auto n =
+                qmr3::readFrameNumber(static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                                      GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), GST_VIDEO_FRAME_WIDTH(&frame),
+                                      GST_VIDEO_FRAME_HEIGHT(&frame));
             p.frame = n ? long(*n) : -1;
             gst_video_frame_unmap(&frame);
         }
@@ -317,7 +318,8 @@ qmr3::GenOptions smallRecording(int fps, int gop, int seconds) {
     return o;
 }
 
-std::string writeRecording(const testrec::TempDir& dir, const std::string& name, const qmr3::GenOptions& options) {
+std::string writeRecording(const testrec::TempDir& dir, const std::string& name,
+                           const qmr3::GenOptions& options) {
     const std::string path = dir.file(name);
     const qmr3::GenResult r = qmr3::generateRecording(path, options);
     return r.ok ? path : std::string();

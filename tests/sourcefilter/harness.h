@@ -41,7 +41,7 @@ struct Picture {
     std::uint8_t eventMark = 0;
     std::int32_t motionFlag = 0;
     std::array<std::uint8_t, 256> map{};
-    std::int32_t frameIndex = 0;  // GetFrameIndex
+    std::int32_t frameIndex = 0;          // GetFrameIndex
     std::array<std::uint16_t, 6> time{};  // GetCurrTime
     std::array<std::uint16_t, 4> latitude{}, longitude{};
     GstClockTime pts = GST_CLOCK_TIME_NONE;
@@ -68,9 +68,9 @@ struct Config {
     bool motionMap = false;
     bool parsing = false;
     bool frameIndex = true;
-    bool answer = true;         // answer group ends at once
+    bool answer = true;  // answer group ends at once
     bool firstFrameEvent = false;
-    std::uint8_t mode = 0;      // play mode set before the pipeline runs
+    std::uint8_t mode = 0;  // play mode set before the pipeline runs
     std::int32_t skipRate = 1;
     std::int32_t rateCode = 3;  // handed to SetHighSpeed
     std::int32_t videoType = 0;
@@ -158,7 +158,8 @@ private:
 // Small recordings with family A parameter sets (product id 0x41).
 qmr3::GenOptions smallRecording(int fps, int gop, int seconds);
 // Writes the recording into dir; an empty path when the generator failed.
-std::string writeRecording(const testrec::TempDir& dir, const std::string& name, const qmr3::GenOptions& options);
+std::string writeRecording(const testrec::TempDir& dir, const std::string& name,
+                           const qmr3::GenOptions& options);
 // 0, 1, ..., n-1.
 std::vector<long> upTo(long n);
 

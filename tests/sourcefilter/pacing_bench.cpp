@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
         const auto begin = std::chrono::steady_clock::now();
         const std::size_t first = h.pictures().size();
         if (!h.waitEos(std::chrono::seconds(60))) return 1;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         // Repeats of a group-end picture are not paced: count what the renderer keeps.
         const std::size_t shown = hxtest::rendererView(h.pictures()).size() - first;
         const double rate = double(shown) / seconds;

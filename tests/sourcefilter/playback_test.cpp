@@ -178,7 +178,8 @@ TEST(Facts, GpsWordsAndFrameIndexFollowThePicture) {
     for (const Picture& p : h.pictures()) {
         const auto sec = std::uint16_t(p.frame / 10);
         EXPECT_EQ(p.latitude, (std::array<std::uint16_t, 4>{35, 41, std::uint16_t(sec * 7), 'N'})) << p.frame;
-        EXPECT_EQ(p.longitude, (std::array<std::uint16_t, 4>{139, 45, std::uint16_t(sec * 11), 'E'})) << p.frame;
+        EXPECT_EQ(p.longitude, (std::array<std::uint16_t, 4>{139, 45, std::uint16_t(sec * 11), 'E'}))
+            << p.frame;
         EXPECT_EQ(p.frameIndex, p.frame);
     }
     std::uint16_t lat[4], lon[4];
@@ -317,8 +318,9 @@ TEST(Sound, AdpcmPacketsLast125MillisecondsAndCarryTheWaveFormat) {
     const GValue* v = gst_structure_get_value(st, "codec_data");
     ASSERT_TRUE(v);
     GstBuffer* extra = gst_value_get_buffer(v);
-    const std::uint8_t expected[32] = {0xF4, 0x01, 7, 0, 0, 1, 0, 0, 0, 2, 0, 0xFF, 0, 0, 0, 0,
-                                       0xC0, 0, 0x40, 0, 0xF0, 0, 0, 0, 0xCC, 1, 0x30, 0xFF, 0x88, 1, 0x18, 0xFF};
+    const std::uint8_t expected[32] = {0xF4, 0x01, 7,    0, 0,    1,    0,    0,    0,    2,    0,
+                                       0xFF, 0,    0,    0, 0,    0xC0, 0,    0x40, 0,    0xF0, 0,
+                                       0,    0,    0xCC, 1, 0x30, 0xFF, 0x88, 1,    0x18, 0xFF};
     ASSERT_EQ(gst_buffer_get_size(extra), 32u);
     EXPECT_EQ(gst_buffer_memcmp(extra, 0, expected, 32), 0);
     gst_caps_unref(caps);

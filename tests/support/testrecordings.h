@@ -25,8 +25,8 @@ struct Frame {
     qmr3::Qmr3TimeStamp time;
     std::uint8_t flags = 0;
     std::uint8_t stream = qmr3::kStreamVideo;
-    bool indexed = true;                    // gets a GOP table entry
-    std::uint8_t flagsHigh = 0;             // second byte of the flag word
+    bool indexed = true;         // gets a GOP table entry
+    std::uint8_t flagsHigh = 0;  // second byte of the flag word
     std::size_t payloadBytes = 12;
 };
 

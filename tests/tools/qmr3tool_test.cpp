@@ -44,8 +44,12 @@ protected:
         r.err.assign(err.begin(), err.end());
         return r;
     }
-    static std::string local(const qmr3::Qmr3TimeStamp& t) { return "\"" + qmr3::formatLocalTime(seconds(t)) + "\""; }
-    static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+    static std::string local(const qmr3::Qmr3TimeStamp& t) {
+        return "\"" + qmr3::formatLocalTime(seconds(t)) + "\"";
+    }
+    static bool has(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
 
     TempDir io;   // captured output
     TempDir dir;  // recordings
@@ -56,7 +60,11 @@ protected:
 
 TEST_F(Qmr3Tool, ScanJsonHasEveryKeyInOrder) {
     writeRecording(dir.file("a.qmr3"), steadyFrames(t0, 3),
-                   {.frameRateCode = 15, .width = 352, .height = 240, .productId = 3, .eventSummary = 6,
+                   {.frameRateCode = 15,
+                    .width = 352,
+                    .height = 240,
+                    .productId = 3,
+                    .eventSummary = 6,
                     .lengthSeconds = 30});
     writeBytes(dir.file("b.qmr3"), std::vector<std::uint8_t>(50, 0));
     const auto size = fs::file_size(dir.file("a.qmr3"));
@@ -65,8 +73,12 @@ TEST_F(Qmr3Tool, ScanJsonHasEveryKeyInOrder) {
     EXPECT_EQ(r.out,
               "[\n  {\"name\": \"a.qmr3\", \"start\": " + local(t0) + ", \"end\": " + local(plus(t0, 2)) +
                   ", \"length\": 30, \"width\": 352, \"height\": 240, \"fps\": 15, \"damaged\": false, "
-                  "\"index_offset\": " + std::to_string(size - 13) + ", \"index_count\": 3, \"events\": 6, "
-                  "\"size\": " + std::to_string(size) + ", \"product_id\": 3},\n"
+                  "\"index_offset\": " +
+                  std::to_string(size - 13) +
+                  ", \"index_count\": 3, \"events\": 6, "
+                  "\"size\": " +
+                  std::to_string(size) +
+                  ", \"product_id\": 3},\n"
                   "  {\"name\": \"b.qmr3\", \"start\": null, \"end\": null, \"length\": 0, \"width\": 0, "
                   "\"height\": 0, \"fps\": 0, \"damaged\": true, \"index_offset\": 0, \"index_count\": 0, "
                   "\"events\": 1, \"size\": 50, \"product_id\": 0}\n]\n");
@@ -100,11 +112,13 @@ TEST_F(Qmr3Tool, InfoJsonListsClipsPositionsAndEvents) {
     const auto off = writeRecording(dir.file("r.qmr3"), frames);
     const ToolRun r = run({"info", dir.file("r.qmr3"), "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "{\"ok\": true,\n \"clips\": [[" + local(t0) + ", " + local(plus(t0, 5)) + "]],\n"
-                     " \"frame_positions\": [\n  [" + local(t0) + ", " + std::to_string(off[0]) + "],\n  [" +
-                     local(plus(t0, 1)) + ", " + std::to_string(off[1]) + "],\n  [" + local(plus(t0, 5)) + ", " +
-                     std::to_string(off[2]) + "]],\n \"events\": [\n  {\"time\": " + local(plus(t0, 1)) +
-                     ", \"offset\": " + std::to_string(off[1]) + ", \"flags\": 16}]}\n");
+    EXPECT_EQ(r.out, "{\"ok\": true,\n \"clips\": [[" + local(t0) + ", " + local(plus(t0, 5)) +
+                         "]],\n"
+                         " \"frame_positions\": [\n  [" +
+                         local(t0) + ", " + std::to_string(off[0]) + "],\n  [" + local(plus(t0, 1)) + ", " +
+                         std::to_string(off[1]) + "],\n  [" + local(plus(t0, 5)) + ", " +
+                         std::to_string(off[2]) + "]],\n \"events\": [\n  {\"time\": " + local(plus(t0, 1)) +
+                         ", \"offset\": " + std::to_string(off[1]) + ", \"flags\": 16}]}\n");
 
     const ToolRun gone = run({"info", dir.file("gone.qmr3"), "--json"});
     EXPECT_EQ(gone.status, 1);
@@ -142,7 +156,8 @@ TEST_F(Qmr3Tool, VerifySoundFile) {
     writeRecording(dir.file("ok.qmr3"), frames);
     const ToolRun r = run({"verify", dir.file("ok.qmr3")});
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "4 packets (3 video, 1 audio), 3 index entries, end marker present, 0 problem(s): sound"))
+    EXPECT_TRUE(
+        has(r.out, "4 packets (3 video, 1 audio), 3 index entries, end marker present, 0 problem(s): sound"))
         << r.out;
 }
 

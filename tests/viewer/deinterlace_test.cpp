@@ -46,7 +46,8 @@ double Combing(GstBuffer* buffer, GstCaps* caps) {
     const int stride = GST_VIDEO_FRAME_COMP_STRIDE(&frame, 0);
     double sum = 0;
     for (int row = 0; row + 1 < kHeight; ++row)
-        for (int x = 0; x < kWidth; x += 8) sum += std::abs(int(y[row * stride + x]) - int(y[(row + 1) * stride + x]));
+        for (int x = 0; x < kWidth; x += 8)
+            sum += std::abs(int(y[row * stride + x]) - int(y[(row + 1) * stride + x]));
     gst_video_frame_unmap(&frame);
     return sum / ((kHeight - 1) * (kWidth / 8));
 }
@@ -110,7 +111,8 @@ TEST(Deinterlace, LargeRecordingsKeepEveryPictureInOrder) {
         ASSERT_FALSE(path.empty());
         ASSERT_EQ(v.open(path), 0);
         ASSERT_TRUE(v.waitMediaStop()) << height;
-        ASSERT_TRUE(v.waitFor([&] { return v.last() == 44; }, 10s)) << height << ": " << ::testing::PrintToString(v.frames());
+        ASSERT_TRUE(v.waitFor([&] { return v.last() == 44; }, 10s))
+            << height << ": " << ::testing::PrintToString(v.frames());
         v.ctl.StopService();
         EXPECT_EQ(v.frames(), UpTo(45)) << height;
     }

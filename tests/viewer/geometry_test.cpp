@@ -43,8 +43,8 @@ TEST(ZoomDrag, KeepsTheAspectRatioForAnyUnclampedDrag) {
             const Box b = lumacast::ZoomDragBox(100, 60, 100 + dx, 60 + dy, 352, 240, 353, 241);
             const double ratio = double(b.right - b.left) / (b.bottom - b.top);
             if (b.bottom < 241 && b.right < 353) {
-                EXPECT_NEAR(ratio, 352.0 / 240, 0.1) << dx << "," << dy << ": " << b.left << " " << b.top << " "
-                                                     << b.right << " " << b.bottom;
+                EXPECT_NEAR(ratio, 352.0 / 240, 0.1)
+                    << dx << "," << dy << ": " << b.left << " " << b.top << " " << b.right << " " << b.bottom;
             }
         }
 }

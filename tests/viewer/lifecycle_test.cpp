@@ -34,8 +34,8 @@ class CloseIn : public ::testing::TestWithParam<Mode> {};
 void PrintTo(Mode m, std::ostream* os) { *os << int(m); }
 
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
-    static const char* const names[] = {"Play", "Pause", "FastForward", "Rewind",
-                                        "Next", "Previous", "Stop", "GroupEndWait"};
+    static const char* const names[] = {"Play", "Pause",    "FastForward", "Rewind",
+                                        "Next", "Previous", "Stop",        "GroupEndWait"};
     return names[int(info.param)];
 }
 
@@ -74,8 +74,8 @@ TEST_P(CloseIn, DestroyingTheWidgetEndsEverythingWithinASecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, CloseIn,
-                         ::testing::Values(Mode::Play, Mode::Pause, Mode::FastForward, Mode::Rewind, Mode::Next,
-                                           Mode::Previous, Mode::Stop, Mode::GroupEndWait),
+                         ::testing::Values(Mode::Play, Mode::Pause, Mode::FastForward, Mode::Rewind,
+                                           Mode::Next, Mode::Previous, Mode::Stop, Mode::GroupEndWait),
                          ModeName);
 
 TEST(Lifecycle, StartServiceWhilePlayingClosesTheOldRecordingFirst) {

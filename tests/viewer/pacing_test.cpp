@@ -17,7 +17,8 @@ std::vector<double> Intervals(const Viewer& v) {
     const auto shown = v.firstShown();
     std::vector<double> out;
     for (std::size_t i = 2; i < shown.size(); ++i)
-        out.push_back(std::chrono::duration<double, std::milli>(shown[i].second - shown[i - 1].second).count());
+        out.push_back(
+            std::chrono::duration<double, std::milli>(shown[i].second - shown[i - 1].second).count());
     return out;
 }
 

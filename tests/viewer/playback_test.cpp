@@ -66,8 +66,8 @@ TEST(Playback, VolumeRangeIsChecked) {
 }
 
 TEST(Playback, DamagedRecordingsEndWithOneMediaStop) {
-    for (const qmr3::Damage damage : {qmr3::Damage{qmr3::DamageKind::BadMagic, 14},
-                                      qmr3::Damage{qmr3::DamageKind::CutShort, 60}}) {
+    for (const qmr3::Damage damage :
+         {qmr3::Damage{qmr3::DamageKind::BadMagic, 14}, qmr3::Damage{qmr3::DamageKind::CutShort, 60}}) {
         Viewer v;
         auto options = recording(10, 10, 3);
         options.damage = {damage};

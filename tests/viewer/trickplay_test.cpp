@@ -67,7 +67,8 @@ TEST_F(Trick, NextAndPreviousMoveOnePicture) {
     // Steps never jump by more than one picture.
     const auto shown = Distinct(v.frames());
     const auto at = std::find(shown.begin(), shown.end(), held);
-    for (auto it = at; it != shown.end() && it + 1 != shown.end(); ++it) EXPECT_LE(std::abs(*(it + 1) - *it), 1);
+    for (auto it = at; it != shown.end() && it + 1 != shown.end(); ++it)
+        EXPECT_LE(std::abs(*(it + 1) - *it), 1);
 }
 
 TEST_F(Trick, StepBackFromPauseGoesBackOnePictureAPress) {
@@ -78,7 +79,8 @@ TEST_F(Trick, StepBackFromPauseGoesBackOnePictureAPress) {
     const std::size_t mark = v.presented();
     v.ctl.SeekToPrevFrame();
     const long back = held - 1;
-    EXPECT_TRUE(v.waitFrame([&](long f) { return f == back; }, 10s)) << held << ": " << Show(v.framesFrom(mark));
+    EXPECT_TRUE(v.waitFrame([&](long f) { return f == back; }, 10s))
+        << held << ": " << Show(v.framesFrom(mark));
     // Quick presses, as a held-down key gives, may merge but never jump.
     for (int i = 0; i < 3; ++i) v.ctl.SeekToPrevFrame();
     const long after = Settle(v);
@@ -98,7 +100,8 @@ TEST_F(Trick, StepBackAfterAStepForwardAtAGroupStart) {
     EXPECT_TRUE(v.waitFrame([&](long f) { return f == held + 1; }, 10s));
     const std::size_t mark = v.presented();
     v.ctl.SeekToPrevFrame();
-    EXPECT_TRUE(v.waitFrame([&](long f) { return f == held; }, 10s)) << held << ": " << Show(v.framesFrom(mark));
+    EXPECT_TRUE(v.waitFrame([&](long f) { return f == held; }, 10s))
+        << held << ": " << Show(v.framesFrom(mark));
     for (long f : v.framesFrom(mark)) EXPECT_LE(f, held + 1) << held << ": " << Show(v.framesFrom(mark));
 }
 
@@ -154,7 +157,8 @@ TEST_F(Trick, RewindCrossesIntoEarlierGroups) {
     const long from = v.last();
     const std::size_t mark = v.presented();
     v.ctl.SeekToRew(4);
-    ASSERT_TRUE(v.waitFrame([&](long f) { return f >= 0 && f <= from - 40; }, 20s)) << Show(v.framesFrom(mark));
+    ASSERT_TRUE(v.waitFrame([&](long f) { return f >= 0 && f <= from - 40; }, 20s))
+        << Show(v.framesFrom(mark));
     const auto after = v.framesFrom(mark);
     // Once well behind the starting point, the pictures only go back.
     const auto behind = std::find_if(after.begin(), after.end(), [&](long f) { return f < from - 10; });

@@ -36,19 +36,25 @@ std::vector<long> UpTo(long n) {
 Viewer::Viewer() {
     ctl.resize(352, 240);
     ctl.show();
-    QObject::connect(&ctl, &CLumacastCtrl::PicturePresented, &ctl, [this](const QImage& picture) {
-        const auto at = std::chrono::steady_clock::now();
-        const long f = FrameOf(picture);
-        std::lock_guard<std::mutex> lock(m_);
-        frames_.push_back(f);
-        times_.push_back(at);
-        cv_.notify_all();
-    }, Qt::DirectConnection);
-    QObject::connect(&ctl, &CLumacastCtrl::OnMediaStop, &ctl, [this] {
-        std::lock_guard<std::mutex> lock(m_);
-        ++mediaStops_;
-        cv_.notify_all();
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &ctl, &CLumacastCtrl::PicturePresented, &ctl,
+        [this](const QImage& picture) {
+            const auto at = std::chrono::steady_clock::now();
+            const long f = FrameOf(picture);
+            std::lock_guard<std::mutex> lock(m_);
+            frames_.push_back(f);
+            times_.push_back(at);
+            cv_.notify_all();
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &ctl, &CLumacastCtrl::OnMediaStop, &ctl,
+        [this] {
+            std::lock_guard<std::mutex> lock(m_);
+            ++mediaStops_;
+            cv_.notify_all();
+        },
+        Qt::DirectConnection);
 }
 
 Viewer::~Viewer() { ctl.StopService(); }
@@ -132,13 +138,15 @@ bool Viewer::waitMediaStop(std::chrono::milliseconds deadline) {
 long Settle(Viewer& v, std::chrono::milliseconds quiet) {
     std::size_t count = v.presented();
     auto since = std::chrono::steady_clock::now();
-    v.waitFor([&] {
-        if (v.presented() != count) {
-            count = v.presented();
-            since = std::chrono::steady_clock::now();
-        }
-        return std::chrono::steady_clock::now() - since >= quiet;
-    }, 20s);
+    v.waitFor(
+        [&] {
+            if (v.presented() != count) {
+                count = v.presented();
+                since = std::chrono::steady_clock::now();
+            }
+            return std::chrono::steady_clock::now() - since >= quiet;
+        },
+        20s);
     return v.last();
 }
 

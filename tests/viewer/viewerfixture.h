@@ -33,12 +33,12 @@ public:
     // The player's calls from the file header, then StartService and SeekToPlay.
     std::int32_t open(const std::string& path);
 
-    std::vector<long> frames() const;      // every presentation, -1 when unreadable
+    std::vector<long> frames() const;  // every presentation, -1 when unreadable
     // When each frame number was first presented, in order of presentation.
     std::vector<std::pair<long, std::chrono::steady_clock::time_point>> firstShown() const;
     std::size_t presented() const;
     int mediaStops() const;
-    long last() const;                     // -1 before any picture
+    long last() const;  // -1 before any picture
 
     // Waits, processing the GUI events, until done() holds or the deadline passes.
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 20s);

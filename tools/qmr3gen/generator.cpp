@@ -27,8 +27,8 @@ Qmr3TimeStamp stampAfter(const GenOptions& o, int offsetSeconds) {
     std::time_t t = timegm(&tm) + offsetSeconds;
     std::tm out{};
     gmtime_r(&t, &out);
-    return Qmr3TimeStamp::fromCalendar(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min,
-                                       out.tm_sec);
+    return Qmr3TimeStamp::fromCalendar(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour,
+                                       out.tm_min, out.tm_sec);
 }
 
 std::uint8_t eventFlagsAt(const GenOptions& o, int second) {
@@ -39,7 +39,8 @@ std::uint8_t eventFlagsAt(const GenOptions& o, int second) {
 }
 
 bool motionAt(const GenOptions& o, int second) {
-    return std::any_of(o.motion.begin(), o.motion.end(), [&](const SecondRange& r) { return r.contains(second); });
+    return std::any_of(o.motion.begin(), o.motion.end(),
+                       [&](const SecondRange& r) { return r.contains(second); });
 }
 
 // A small blob that walks across the 16 x 16 grid.
@@ -98,8 +99,11 @@ Qmr3FileHeader fileHeaderFor(const GenOptions& o, int videoType) {
 class PacketStream {
 public:
     PacketStream(const GenOptions& o, RecordingWriter& out)
-        : o_(o), out_(out), badMagic_(findDamage(o, DamageKind::BadMagic)),
-          oversized_(findDamage(o, DamageKind::Oversized)), emptyPicture_(findDamage(o, DamageKind::EmptyPicture)),
+        : o_(o),
+          out_(out),
+          badMagic_(findDamage(o, DamageKind::BadMagic)),
+          oversized_(findDamage(o, DamageKind::Oversized)),
+          emptyPicture_(findDamage(o, DamageKind::EmptyPicture)),
           motionShort_(findDamage(o, DamageKind::MotionShort)),
           badFirstTime_(findDamage(o, DamageKind::BadFirstTime) != nullptr),
           summary_(o.timeEvent ? kEventTime : 0) {}
@@ -300,7 +304,8 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
         res.error = video.error();
         return res;
     }
-    const int videoType = o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
+    const int videoType =
+        o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
 
     // Written aside and renamed, so a failed run leaves no half recording.
     const std::string part = path + ".part";
@@ -338,23 +343,81 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
     // Every recording has a kind (a scheduled one has the Time bit), so all are listed.
     const std::vector<Item> items = {
         {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true},
+        {"2026-11-28 09:12:00",
+         2,
+         352,
+         240,
+         15,
+         15,
+         0x41,
+         AudioKind::Adpcm,
+         {{{40, 55}, kFlagEventLow}},
+         {},
+         {},
+         true},
         {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}},
         {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true},
-        {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true},
+        {"2026-11-29 06:05:00",
+         2,
+         352,
+         240,
+         30,
+         15,
+         0x41,
+         AudioKind::Adpcm,
+         {{{70, 80}, kFlagEventLow}},
+         {{20, 35}},
+         {},
+         true},
         {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true},
+        {"2026-11-29 13:02:15",
+         1,
+         704,
+         480,
+         15,
+         15,
+         0x41,
+         AudioKind::Adpcm,
+         {{{10, 25}, kEventEmergency | kFlagEventLow}},
+         {},
+         {},
+         true},
         {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}},
-        {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true},
+        {"2026-11-30 00:15:30",
+         3,
+         352,
+         240,
+         15,
+         15,
+         0x41,
+         AudioKind::Pcm,
+         {{{95, 100}, kFlagEventLow}},
+         {{30, 50}},
+         {},
+         true},
         {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
         {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}},
         {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true},
-        {"2026-11-30 21:10:00", 1, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, false,
+        {"2026-11-30 21:10:00",
+         1,
+         352,
+         240,
+         15,
+         15,
+         0x41,
+         AudioKind::Pcm,
+         {},
+         {},
+         {},
+         false,
+         false,
+         false,
          {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}},
     };
     for (const Item& it : items) {
         GenOptions o;
-        if (std::sscanf(it.start, "%d-%d-%d %d:%d:%d", &o.year, &o.month, &o.day, &o.hour, &o.minute, &o.second) != 6)
+        if (std::sscanf(it.start, "%d-%d-%d %d:%d:%d", &o.year, &o.month, &o.day, &o.hour, &o.minute,
+                        &o.second) != 6)
             continue;
         o.seconds = it.minutes * 60;
         o.width = it.width;

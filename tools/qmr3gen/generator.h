@@ -23,8 +23,8 @@ struct EventSpec {
 };
 
 struct ClockGap {
-    int atSecond = 0;    // the clock jumps before this recorded second
-    int jumpSeconds = 0; // by this much
+    int atSecond = 0;     // the clock jumps before this recorded second
+    int jumpSeconds = 0;  // by this much
 };
 
 enum class DamageKind {
@@ -53,17 +53,17 @@ struct GenOptions {
     int seconds = 10;
     int year = 2026, month = 12, day = 1, hour = 12, minute = 0, second = 0;
     int productId = 0;
-    std::optional<int> videoType;     // default: 1 for the 25 family rates, else 0
-    std::optional<int> rateIndex;     // header offset 4; default from fps and video type
+    std::optional<int> videoType;  // default: 1 for the 25 family rates, else 0
+    std::optional<int> rateIndex;  // header offset 4; default from fps and video type
     AudioKind audio = AudioKind::None;
     std::vector<EventSpec> events;
     std::vector<SecondRange> motion;  // flags 0x10 and a motion map
     bool gps = false;
     std::vector<ClockGap> gaps;
-    std::optional<int> summary;       // event summary byte; default from what was written
-    bool timeEvent = false;           // summary bit 0x08
+    std::optional<int> summary;  // event summary byte; default from what was written
+    bool timeEvent = false;      // summary bit 0x08
     bool gopMode = false;
-    bool trailer = true;              // 4-byte frame index after every payload
+    bool trailer = true;  // 4-byte frame index after every payload
     std::vector<Damage> damage;
 };
 

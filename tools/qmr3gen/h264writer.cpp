@@ -51,7 +51,8 @@ private:
 };
 
 // Start code, NAL header, then the RBSP with emulation prevention.
-void appendNal(std::vector<std::uint8_t>& out, std::uint8_t nalHeader, const std::vector<std::uint8_t>& rbsp) {
+void appendNal(std::vector<std::uint8_t>& out, std::uint8_t nalHeader,
+               const std::vector<std::uint8_t>& rbsp) {
     out.insert(out.end(), {0x00, 0x00, 0x00, 0x01, nalHeader});
     int zeros = 0;
     for (std::uint8_t b : rbsp) {
@@ -180,7 +181,8 @@ std::vector<std::uint8_t> H264PictureWriter::predictedPicture(std::uint32_t fram
     w.ue(5);  // slice_type: P, all slices
     w.ue(0);
     w.bits(pictureInGroup_ & ((1u << sps_.log2MaxFrameNum) - 1), sps_.log2MaxFrameNum);
-    if (sps_.picOrderCntType == 0) w.bits((2 * pictureInGroup_) & ((1u << sps_.log2MaxPocLsb) - 1), sps_.log2MaxPocLsb);
+    if (sps_.picOrderCntType == 0)
+        w.bits((2 * pictureInGroup_) & ((1u << sps_.log2MaxPocLsb) - 1), sps_.log2MaxPocLsb);
     w.bit(0);  // num_ref_idx_active_override_flag
     w.bit(0);  // ref_pic_list_modification_flag_l0
     w.bit(0);  // adaptive_ref_pic_marking_mode_flag

@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
             std::printf("Demo recorder folder written to %s\n", v);
             return 0;
         } else if (a == "--size") {
-            if (!needValue() || std::sscanf(v, "%dx%d", &o.width, &o.height) != 2) return fail("--size needs WxH");
+            if (!needValue() || std::sscanf(v, "%dx%d", &o.width, &o.height) != 2)
+                return fail("--size needs WxH");
         } else if (a == "--fps") {
             if (!needValue() || !parseInt(v, o.fps)) return fail("--fps needs a number");
         } else if (a == "--gop") {
@@ -99,8 +100,8 @@ int main(int argc, char** argv) {
         } else if (a == "--seconds") {
             if (!needValue() || !parseInt(v, o.seconds)) return fail("--seconds needs a number");
         } else if (a == "--start") {
-            if (!needValue() || std::sscanf(v, "%d-%d-%d %d:%d:%d", &o.year, &o.month, &o.day, &o.hour, &o.minute,
-                                            &o.second) != 6)
+            if (!needValue() || std::sscanf(v, "%d-%d-%d %d:%d:%d", &o.year, &o.month, &o.day, &o.hour,
+                                            &o.minute, &o.second) != 6)
                 return fail("--start needs \"YYYY-MM-DD HH:MM:SS\"");
         } else if (a == "--product-id") {
             if (!needValue() || !parseInt(v, o.productId) || o.productId < 0 || o.productId > 255)
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
             else return fail("--audio needs none, pcm or adpcm");
         } else if (a == "--video-type") {
             int t = 0;
-            if (!needValue() || !parseInt(v, t) || t < 0 || t > 255) return fail("--video-type needs a number");
+            if (!needValue() || !parseInt(v, t) || t < 0 || t > 255)
+                return fail("--video-type needs a number");
             o.videoType = t;
         } else if (a == "--rate-index") {
             int t = 0;
@@ -126,7 +128,8 @@ int main(int argc, char** argv) {
             EventSpec e;
             if (auto colon = s.find(':'); colon != std::string::npos) {
                 int f = 0;
-                if (!parseInt(s.substr(colon + 1).c_str(), f) || f < 0 || f > 255) return fail("bad event flags");
+                if (!parseInt(s.substr(colon + 1).c_str(), f) || f < 0 || f > 255)
+                    return fail("bad event flags");
                 e.flags = std::uint8_t(f);
                 s.resize(colon);
             }
@@ -140,7 +143,8 @@ int main(int argc, char** argv) {
             o.gps = true;
         } else if (a == "--gap") {
             ClockGap g;
-            if (!needValue() || std::sscanf(v, "%d:%d", &g.atSecond, &g.jumpSeconds) != 2) return fail("--gap needs S:J");
+            if (!needValue() || std::sscanf(v, "%d:%d", &g.atSecond, &g.jumpSeconds) != 2)
+                return fail("--gap needs S:J");
             o.gaps.push_back(g);
         } else if (a == "--summary") {
             int s = 0;

@@ -20,8 +20,7 @@ public:
     RecordingWriter& operator=(const RecordingWriter&) = delete;
 
     // Starts a file; the header's index offset and count are filled in by finish().
-    bool open(const std::string& path, const Qmr3FileHeader& header,
-              bool compact = false);
+    bool open(const std::string& path, const Qmr3FileHeader& header, bool compact = false);
     // Appends one packet (payload length and link are computed) and returns its offset.
     std::uint64_t writePacket(Qmr3PacketHeader header, const std::uint8_t* payload, std::size_t length);
     // Marks the packet at offset as the start of a group of pictures.

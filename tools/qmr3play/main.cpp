@@ -58,10 +58,22 @@ protected:
             else SeekToPlay();
             playing_ = !playing_;
             break;
-        case Qt::Key_F: SeekToFF(0); playing_ = true; break;
-        case Qt::Key_R: SeekToRew(0); playing_ = true; break;
-        case Qt::Key_Right: SeekToNextFrame(); playing_ = false; break;
-        case Qt::Key_Left: SeekToPrevFrame(); playing_ = false; break;
+        case Qt::Key_F:
+            SeekToFF(0);
+            playing_ = true;
+            break;
+        case Qt::Key_R:
+            SeekToRew(0);
+            playing_ = true;
+            break;
+        case Qt::Key_Right:
+            SeekToNextFrame();
+            playing_ = false;
+            break;
+        case Qt::Key_Left:
+            SeekToPrevFrame();
+            playing_ = false;
+            break;
         case Qt::Key_S: {
             const QString out = QFileInfo(path_).absolutePath() + QStringLiteral("/snapshot-") +
                                 QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) +
@@ -94,7 +106,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("recording"), QStringLiteral("the .qmr3 file to play"));
-    QCommandLineOption grab(QStringLiteral("grab"), QStringLiteral("save the window to FILE"), QStringLiteral("FILE"));
+    QCommandLineOption grab(QStringLiteral("grab"), QStringLiteral("save the window to FILE"),
+                            QStringLiteral("FILE"));
     QCommandLineOption after(QStringLiteral("grab-after"), QStringLiteral("seconds of play before --grab"),
                              QStringLiteral("SECONDS"), QStringLiteral("3"));
     parser.addOption(grab);

@@ -19,15 +19,19 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 void usage(std::FILE* to) {
-    std::fputs("usage: qmr3tool scan PATH [--json]       list recordings (PATH: a folder, or files joined by \"|\")\n"
-               "       qmr3tool info FILE [--json]       clips, frame positions and events of one recording\n"
-               "       qmr3tool recover-index FOLDER     rewrite FOLDER/filelist.lst\n"
-               "       qmr3tool verify FILE              check packets, end marker and GOP table\n",
-               to);
+    std::fputs(
+        "usage: qmr3tool scan PATH [--json]       list recordings (PATH: a folder, or files joined by "
+        "\"|\")\n"
+        "       qmr3tool info FILE [--json]       clips, frame positions and events of one recording\n"
+        "       qmr3tool recover-index FOLDER     rewrite FOLDER/filelist.lst\n"
+        "       qmr3tool verify FILE              check packets, end marker and GOP table\n",
+        to);
 }
 
 std::string timeText(std::int64_t t) { return t ? qmr3::formatLocalTime(t) : std::string("-"); }
-std::string timeJson(std::int64_t t) { return t ? jsonString(qmr3::formatLocalTime(t)) : std::string("null"); }
+std::string timeJson(std::int64_t t) {
+    return t ? jsonString(qmr3::formatLocalTime(t)) : std::string("null");
+}
 
 std::string eventLetters(std::uint8_t summary) {
     std::string s;
@@ -52,14 +56,14 @@ void printScanJson(const CVideoLibrary& lib) {
     std::puts("[");
     for (int i = 0; i < lib.fileCount(); ++i) {
         const QMR3FILE& f = *lib.file(i);
-        std::printf("  {\"name\": %s, \"start\": %s, \"end\": %s, \"length\": %u, \"width\": %u, "
-                    "\"height\": %u, \"fps\": %u, \"damaged\": %s, \"index_offset\": %" PRIu32
-                    ", \"index_count\": %" PRIu32 ", \"events\": %u, \"size\": %" PRIu32
-                    ", \"product_id\": %u}%s\n",
-                    jsonString(f.name).c_str(), timeJson(f.startTime).c_str(), timeJson(f.endTime).c_str(),
-                    unsigned(f.length), unsigned(f.width), unsigned(f.height), unsigned(f.frameRate),
-                    f.damaged ? "true" : "false", f.indexOffset, f.indexCount, unsigned(f.eventSummary),
-                    f.fileSize, unsigned(f.productId), i + 1 < lib.fileCount() ? "," : "");
+        std::printf(
+            "  {\"name\": %s, \"start\": %s, \"end\": %s, \"length\": %u, \"width\": %u, "
+            "\"height\": %u, \"fps\": %u, \"damaged\": %s, \"index_offset\": %" PRIu32
+            ", \"index_count\": %" PRIu32 ", \"events\": %u, \"size\": %" PRIu32 ", \"product_id\": %u}%s\n",
+            jsonString(f.name).c_str(), timeJson(f.startTime).c_str(), timeJson(f.endTime).c_str(),
+            unsigned(f.length), unsigned(f.width), unsigned(f.height), unsigned(f.frameRate),
+            f.damaged ? "true" : "false", f.indexOffset, f.indexCount, unsigned(f.eventSummary), f.fileSize,
+            unsigned(f.productId), i + 1 < lib.fileCount() ? "," : "");
     }
     std::puts("]");
 }
@@ -68,8 +72,8 @@ void printScanTable(const CVideoLibrary& lib) {
     int nameWidth = 4;
     for (int i = 0; i < lib.fileCount(); ++i) nameWidth = std::max(nameWidth, int(lib.fileName(i).size()));
     std::printf("%-*s  %-19s  %-19s  %6s  %9s  %3s  %-7s  %10s  %8s  %-6s  %10s  %7s\n", nameWidth, "NAME",
-                "START", "END", "LENGTH", "SIZE", "FPS", "DAMAGED", "INDEX-OFF", "INDEX-N", "EVENTS",
-                "BYTES", "PRODUCT");
+                "START", "END", "LENGTH", "SIZE", "FPS", "DAMAGED", "INDEX-OFF", "INDEX-N", "EVENTS", "BYTES",
+                "PRODUCT");
     for (int i = 0; i < lib.fileCount(); ++i) {
         const QMR3FILE& f = *lib.file(i);
         const std::string dims = std::to_string(f.width) + "x" + std::to_string(f.height);
@@ -104,13 +108,13 @@ int cmdInfo(const std::string& path, bool json) {
                         timeJson(lib.clip(i).endTime).c_str());
         std::printf("],\n \"frame_positions\": [");
         for (int i = 0; i < lib.framePositionCount(); ++i)
-            std::printf("%s[%s, %" PRIu32 "]", i ? ",\n  " : "\n  ", timeJson(lib.framePosition(i).time).c_str(),
-                        lib.framePosition(i).offset);
+            std::printf("%s[%s, %" PRIu32 "]", i ? ",\n  " : "\n  ",
+                        timeJson(lib.framePosition(i).time).c_str(), lib.framePosition(i).offset);
         std::printf("],\n \"events\": [");
         for (int i = 0; i < lib.eventCount(); ++i) {
             const QMR3EVENT& e = lib.events()[std::size_t(i)];
-            std::printf("%s{\"time\": %s, \"offset\": %" PRIu32 ", \"flags\": %" PRIu32 "}", i ? ",\n  " : "\n  ",
-                        timeJson(e.time).c_str(), e.offset, e.flags);
+            std::printf("%s{\"time\": %s, \"offset\": %" PRIu32 ", \"flags\": %" PRIu32 "}",
+                        i ? ",\n  " : "\n  ", timeJson(e.time).c_str(), e.offset, e.flags);
         }
         std::printf("]}\n");
         return kExitOk;
@@ -125,7 +129,8 @@ int cmdInfo(const std::string& path, bool json) {
         std::printf("  %-19s  %10" PRIu32 "\n", timeText(p.time).c_str(), p.offset);
     std::printf("Events (%d):\n", lib.eventCount());
     for (const auto& e : lib.events())
-        std::printf("  %-19s  %10" PRIu32 "  flags 0x%02" PRIx32 "\n", timeText(e.time).c_str(), e.offset, e.flags);
+        std::printf("  %-19s  %10" PRIu32 "  flags 0x%02" PRIx32 "\n", timeText(e.time).c_str(), e.offset,
+                    e.flags);
     return kExitOk;
 }
 

@@ -10,7 +10,7 @@ struct VerifyReport {
     std::uint64_t packets = 0;
     std::uint64_t videoPackets = 0;
     std::uint64_t audioPackets = 0;
-    std::uint64_t indexEntries = 0;   // entries the table really holds
+    std::uint64_t indexEntries = 0;  // entries the table really holds
     bool endMarker = false;
     std::vector<std::string> problems;
 };

@@ -6,8 +6,7 @@
 
 #include <vector>
 
-bool writeGif(const QImage& image, const QString& path, QString* error)
-{
+bool writeGif(const QImage& image, const QString& path, QString* error) {
     auto fail = [&](const QString& why) {
         if (error) *error = why;
         return false;
@@ -50,6 +49,8 @@ bool writeGif(const QImage& image, const QString& path, QString* error)
     const int writeError = gif->Error;
     GifFreeMapObject(map);
     if (EGifCloseFile(gif, &err) == GIF_ERROR) ok = false;
-    if (!ok) return fail(QStringLiteral("cannot write %1 (giflib error %2)").arg(path).arg(writeError ? writeError : err));
+    if (!ok)
+        return fail(
+            QStringLiteral("cannot write %1 (giflib error %2)").arg(path).arg(writeError ? writeError : err));
     return true;
 }

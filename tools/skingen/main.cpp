@@ -46,9 +46,10 @@ const QColor kPanelLight(222, 225, 230);
 
 struct Lang {
     bool jp = false;
-    QString t(const char* en, const char* ja) const { return jp ? QString::fromUtf8(ja) : QString::fromUtf8(en); }
-    QFont font(int pixels, int weight = QFont::Normal) const
-    {
+    QString t(const char* en, const char* ja) const {
+        return jp ? QString::fromUtf8(ja) : QString::fromUtf8(en);
+    }
+    QFont font(int pixels, int weight = QFont::Normal) const {
         QFont f(jp ? QStringLiteral("IPAGothic") : QStringLiteral("DejaVu Sans"));
         f.setPixelSize(pixels);
         f.setWeight(QFont::Weight(weight));
@@ -65,32 +66,29 @@ using Content = std::function<void(QPainter&, const QRectF&, const QColor&, cons
 using Drawer = std::function<void(QPainter&, const QRect&, const Lang&)>;
 
 struct Element {
-    QRect rect;      // in the template, absolute
+    QRect rect;  // in the template, absolute
     int section = 0;
     Drawer draw;
-    QString line;    // ini line with "%X %Y" placeholders for the relative position
+    QString line;  // ini line with "%X %Y" placeholders for the relative position
 };
 
 class Template {
 public:
     explicit Template(int width) : width_(width) {}
 
-    void beginSection()
-    {
+    void beginSection() {
         newRow();
         ++section_;
         sectionTop_.push_back(y_);
     }
-    QRect place(int w, int h)
-    {
+    QRect place(int w, int h) {
         if (x_ + w > width_) newRow();
         QRect r(x_, y_, w, h);
         x_ += w + 2;
         rowH_ = std::max(rowH_, h);
         return r;
     }
-    void add(Element e)
-    {
+    void add(Element e) {
         e.section = section_;
         elements_.push_back(std::move(e));
     }
@@ -100,8 +98,7 @@ public:
     int sectionTop(int s) const { return sectionTop_[std::size_t(s)]; }
 
 private:
-    void newRow()
-    {
+    void newRow() {
         if (rowH_ > 0) y_ += rowH_ + 2;
         x_ = 0;
         rowH_ = 0;
@@ -115,15 +112,13 @@ private:
 
 // ---- drawing helpers -------------------------------------------------------
 
-void fillRounded(QPainter& p, const QRectF& r, qreal radius, const QColor& c)
-{
+void fillRounded(QPainter& p, const QRectF& r, qreal radius, const QColor& c) {
     QPainterPath path;
     path.addRoundedRect(r, radius, radius);
     p.fillPath(path, c);
 }
 
-void drawCentredText(QPainter& p, const QRectF& r, const QString& text, const QFont& f, const QColor& c)
-{
+void drawCentredText(QPainter& p, const QRectF& r, const QString& text, const QFont& f, const QColor& c) {
     p.setFont(f);
     p.setPen(c);
     p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text);
@@ -134,8 +129,7 @@ void drawCentredText(QPainter& p, const QRectF& r, const QString& text, const QF
 }
 
 // Icons are drawn in a 24 x 24 box scaled into r.
-void withIconBox(QPainter& p, const QRectF& r, qreal box, const std::function<void()>& draw)
-{
+void withIconBox(QPainter& p, const QRectF& r, qreal box, const std::function<void()>& draw) {
     p.save();
     const qreal s = std::min(r.width(), r.height()) / box;
     p.translate(r.center().x() - 12 * s, r.center().y() - 12 * s);
@@ -144,8 +138,7 @@ void withIconBox(QPainter& p, const QRectF& r, qreal box, const std::function<vo
     p.restore();
 }
 
-QPainterPath triangle(QPointF a, QPointF b, QPointF c)
-{
+QPainterPath triangle(QPointF a, QPointF b, QPointF c) {
     QPainterPath path;
     path.moveTo(a);
     path.lineTo(b);
@@ -155,12 +148,33 @@ QPainterPath triangle(QPointF a, QPointF b, QPointF c)
 }
 
 enum class Icon {
-    Play, Pause, FastForward, Rewind, FrameNext, FrameBack, Folder, File, Recovery, Backup, Setup, Help,
-    Minimise, Maximise, Exit, Ratio, MarkA, MarkB, ExportClip, ExportStill, Preview, Prev, Next, Close
+    Play,
+    Pause,
+    FastForward,
+    Rewind,
+    FrameNext,
+    FrameBack,
+    Folder,
+    File,
+    Recovery,
+    Backup,
+    Setup,
+    Help,
+    Minimise,
+    Maximise,
+    Exit,
+    Ratio,
+    MarkA,
+    MarkB,
+    ExportClip,
+    ExportStill,
+    Preview,
+    Prev,
+    Next,
+    Close
 };
 
-void drawIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& c)
-{
+void drawIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& c) {
     withIconBox(p, r, 24.0, [&] {
         QPen pen(c, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         p.setPen(pen);
@@ -266,7 +280,8 @@ void drawIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& c)
             f.setPixelSize(12);
             f.setBold(true);
             p.setFont(f);
-            p.drawText(QRectF(a ? 8 : 2, 4, 14, 16), Qt::AlignCenter, a ? QStringLiteral("A") : QStringLiteral("B"));
+            p.drawText(QRectF(a ? 8 : 2, 4, 14, 16), Qt::AlignCenter,
+                       a ? QStringLiteral("A") : QStringLiteral("B"));
             break;
         }
         case Icon::ExportClip:
@@ -289,8 +304,7 @@ void drawIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& c)
     });
 }
 
-QColor contentColour(State s)
-{
+QColor contentColour(State s) {
     switch (s) {
     case State::Normal: return kIcon;
     case State::Hover: return kIconHover;
@@ -304,8 +318,7 @@ QColor contentColour(State s)
 }
 
 // A flat button face over the bar colour underneath.
-void drawFace(QPainter& p, const QRectF& r, State s, const QColor& under, bool danger = false)
-{
+void drawFace(QPainter& p, const QRectF& r, State s, const QColor& under, bool danger = false) {
     p.fillRect(r, under);
     const QRectF inner = r.adjusted(1, 1, -1, -1);
     switch (s) {
@@ -313,9 +326,7 @@ void drawFace(QPainter& p, const QRectF& r, State s, const QColor& under, bool d
     case State::Off: break;
     case State::Hover: fillRounded(p, inner, 5, danger ? QColor(196, 43, 28) : kHoverBg); break;
     case State::Pressed: fillRounded(p, inner, 5, danger ? QColor(150, 30, 20) : kAccentDark); break;
-    case State::OnNormal:
-        fillRounded(p, inner, 5, kOnBg);
-        break;
+    case State::OnNormal: fillRounded(p, inner, 5, kOnBg); break;
     case State::OnHover: fillRounded(p, inner, 5, kOnHoverBg); break;
     case State::OnPressed: fillRounded(p, inner, 5, kAccentDark); break;
     }
@@ -325,11 +336,11 @@ void drawFace(QPainter& p, const QRectF& r, State s, const QColor& under, bool d
     }
 }
 
-std::vector<State> statesOf(const QString& kind)
-{
+std::vector<State> statesOf(const QString& kind) {
     if (kind == QLatin1String("4BTN")) return {State::Normal, State::Hover, State::Pressed, State::OnNormal};
     if (kind == QLatin1String("6BTN"))
-        return {State::Normal, State::Hover, State::Pressed, State::OnNormal, State::OnHover, State::OnPressed};
+        return {State::Normal,   State::Hover,   State::Pressed,
+                State::OnNormal, State::OnHover, State::OnPressed};
     return {State::Normal, State::Hover, State::Pressed};
 }
 
@@ -339,8 +350,7 @@ struct Builder {
     Template tpl{1100};
     QStringList ctrlLines;
 
-    void bitmap(const QString& name, int w, int h, Drawer draw)
-    {
+    void bitmap(const QString& name, int w, int h, Drawer draw) {
         Element e;
         e.rect = tpl.place(w, h);
         e.draw = std::move(draw);
@@ -349,9 +359,9 @@ struct Builder {
     }
 
     // Images for one state each, laid out side by side ("r") or stacked ("d").
-    void button(const QString& name, const QString& kind, const QString& dir, int w, int h, const QString& posX,
-                const QString& posY, const QColor& under, const Content& content, bool danger = false)
-    {
+    void button(const QString& name, const QString& kind, const QString& dir, int w, int h,
+                const QString& posX, const QString& posY, const QColor& under, const Content& content,
+                bool danger = false) {
         const auto states = statesOf(kind);
         const int n = int(states.size());
         Element e;
@@ -359,7 +369,7 @@ struct Builder {
         e.draw = [=](QPainter& p, const QRect& r, const Lang& lang) {
             for (int i = 0; i < n; ++i) {
                 const QRectF cell = dir == QLatin1String("d") ? QRectF(r.x(), r.y() + i * h, w, h)
-                                                               : QRectF(r.x() + i * w, r.y(), w, h);
+                                                              : QRectF(r.x() + i * w, r.y(), w, h);
                 p.save();
                 p.setClipRect(cell);
                 drawFace(p, cell, states[std::size_t(i)], under, danger);
@@ -377,8 +387,7 @@ struct Builder {
 
     // Named state images of a dialog or panel button (BITMAP lines).
     void stateBitmaps(const QString& prefix, const QStringList& suffixes, int w, int h, const QColor& under,
-                      const Content& content)
-    {
+                      const Content& content) {
         for (const QString& suffix : suffixes) {
             State s = State::Normal;
             if (suffix == QLatin1String("RO")) s = State::Hover;
@@ -393,52 +402,47 @@ struct Builder {
     }
 };
 
-Content icon(Icon i)
-{
+Content icon(Icon i) {
     return [i](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
         drawIcon(p, r.adjusted(6, 6, -6, -6), i, c);
     };
 }
 
-Content iconLabel(Icon i, const char* en, const char* ja)
-{
+Content iconLabel(Icon i, const char* en, const char* ja) {
     return [=](QPainter& p, const QRectF& r, const QColor& c, const Lang& lang) {
         const qreal side = r.height() - 12;
         drawIcon(p, QRectF(r.x() + 8, r.y() + 6, side, side), i, c);
-        drawCentredText(p, QRectF(r.x() + 12 + side, r.y(), r.width() - 16 - side, r.height()), lang.t(en, ja),
-                        lang.font(13, QFont::DemiBold), c);
+        drawCentredText(p, QRectF(r.x() + 12 + side, r.y(), r.width() - 16 - side, r.height()),
+                        lang.t(en, ja), lang.font(13, QFont::DemiBold), c);
     };
 }
 
-Content label(const char* en, const char* ja, int pixels = 13)
-{
+Content label(const char* en, const char* ja, int pixels = 13) {
     return [=](QPainter& p, const QRectF& r, const QColor& c, const Lang& lang) {
         drawCentredText(p, r, lang.t(en, ja), lang.font(pixels, QFont::DemiBold), c);
     };
 }
 
-Content filterLabel(const char* letter, const char* en, const char* ja, QColor badge)
-{
+Content filterLabel(const char* letter, const char* en, const char* ja, QColor badge) {
     return [=](QPainter& p, const QRectF& r, const QColor& c, const Lang& lang) {
         const QRectF b(r.x() + 6, r.center().y() - 8, 16, 16);
         fillRounded(p, b, 3, c == contentColour(State::Normal) ? badge.darker(170) : badge);
         drawCentredText(p, b, QString::fromLatin1(letter), lang.font(11, QFont::Bold), Qt::white);
-        drawCentredText(p, QRectF(b.right() + 2, r.y(), r.right() - b.right() - 4, r.height()), lang.t(en, ja),
-                        lang.font(11, QFont::DemiBold), c);
+        drawCentredText(p, QRectF(b.right() + 2, r.y(), r.right() - b.right() - 4, r.height()),
+                        lang.t(en, ja), lang.font(11, QFont::DemiBold), c);
     };
 }
 
 // A push button of the dialogs: an accent surface with a label.
-Content dialogButton(const char* en, const char* ja, bool primary)
-{
+Content dialogButton(const char* en, const char* ja, bool primary) {
     return [=](QPainter& p, const QRectF& r, const QColor& c, const Lang& lang) {
         const QRectF inner = r.adjusted(2, 2, -2, -2);
         QColor bg = primary ? kAccent : QColor(52, 58, 68);
         if (c == contentColour(State::Hover)) bg = bg.lighter(120);
         if (c == contentColour(State::Pressed)) bg = bg.darker(140);
         fillRounded(p, inner, 6, bg);
-        drawCentredText(p, inner, lang.t(en, ja), lang.font(std::min(15, int(r.height() / 2)), QFont::DemiBold),
-                        Qt::white);
+        drawCentredText(p, inner, lang.t(en, ja),
+                        lang.font(std::min(15, int(r.height() / 2)), QFont::DemiBold), Qt::white);
     };
 }
 
@@ -449,23 +453,20 @@ constexpr int kBottomH = 72;
 constexpr int kEdge = 8;
 constexpr int kCornerW = 220;
 
-void drawTopStrip(QPainter& p, const QRect& r)
-{
+void drawTopStrip(QPainter& p, const QRect& r) {
     // Flat: a gradient would band once reduced to 256 colours.
     p.fillRect(r, kTopBar);
     p.fillRect(QRect(r.x(), r.bottom(), r.width(), 1), kSeparator);
     p.fillRect(QRect(r.x(), r.y(), r.width(), 1), kBorder);
 }
 
-void drawBottomStrip(QPainter& p, const QRect& r)
-{
+void drawBottomStrip(QPainter& p, const QRect& r) {
     p.fillRect(r, kBottomBar);
     p.fillRect(QRect(r.x(), r.y(), r.width(), 1), kSeparator);
     p.fillRect(QRect(r.x(), r.bottom(), r.width(), 1), kBorder);
 }
 
-void addBackground(Builder& b)
-{
+void addBackground(Builder& b) {
     // Corners: top-left carries the name of the program.
     b.bitmap(skinkey::m_pbmBG11, kCornerW, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
@@ -491,7 +492,8 @@ void addBackground(Builder& b)
         QPainterPath m;
         m.addRoundedRect(mark, 7, 7);
         p.fillPath(m, g);
-        p.fillPath(triangle({mark.x() + 10, mark.y() + 7}, {mark.x() + 21, mark.y() + 14}, {mark.x() + 10, mark.y() + 21}),
+        p.fillPath(triangle({mark.x() + 10, mark.y() + 7}, {mark.x() + 21, mark.y() + 14},
+                            {mark.x() + 10, mark.y() + 21}),
                    Qt::white);
         QFont f(QStringLiteral("DejaVu Sans"));
         f.setPixelSize(19);
@@ -499,7 +501,8 @@ void addBackground(Builder& b)
         f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
         p.setFont(f);
         p.setPen(QColor(232, 236, 242));
-        p.drawText(QRectF(r.x() + 52, r.y(), 160, r.height()), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("KORVID"));
+        p.drawText(QRectF(r.x() + 52, r.y(), 160, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   QStringLiteral("KORVID"));
     });
     b.bitmap(skinkey::m_pbmBG12, kEdge, 16, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
@@ -522,7 +525,8 @@ void addBackground(Builder& b)
         p.drawPath(outline);
         p.restore();
     });
-    b.bitmap(skinkey::m_pbmBG21, 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) { drawTopStrip(p, r); });
+    b.bitmap(skinkey::m_pbmBG21, 16, kTopH,
+             [](QPainter& p, const QRect& r, const Lang&) { drawTopStrip(p, r); });
     // Centre picture: shown in the video area while nothing plays; the
     // version text is written at (135, 63).
     b.bitmap(skinkey::m_pbmBG22, 440, 110, [](QPainter& p, const QRect& r, const Lang& lang) {
@@ -533,7 +537,8 @@ void addBackground(Builder& b)
         p.fillPath(m, QColor(24, 28, 34));
         p.setPen(QPen(QColor(44, 50, 60), 1.5));
         p.drawPath(m);
-        p.fillPath(triangle({mark.x() + 22, mark.y() + 16}, {mark.x() + 44, mark.y() + 30}, {mark.x() + 22, mark.y() + 44}),
+        p.fillPath(triangle({mark.x() + 22, mark.y() + 16}, {mark.x() + 44, mark.y() + 30},
+                            {mark.x() + 22, mark.y() + 44}),
                    QColor(70, 80, 96));
         QFont f(QStringLiteral("DejaVu Sans"));
         f.setPixelSize(28);
@@ -541,13 +546,16 @@ void addBackground(Builder& b)
         f.setLetterSpacing(QFont::AbsoluteSpacing, 3);
         p.setFont(f);
         p.setPen(QColor(70, 80, 96));
-        p.drawText(QRectF(r.x() + 133, r.y() + 24, 220, 36), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KORVID"));
+        p.drawText(QRectF(r.x() + 133, r.y() + 24, 220, 36), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("KORVID"));
         p.setFont(lang.font(11));
         p.setPen(QColor(56, 62, 74));
-        p.drawText(QRectF(r.x() + 135, r.y() + 80, 300, 18), Qt::AlignLeft | Qt::AlignVCenter,
-                   lang.t("Open a folder or a recording to begin", "フォルダまたは録画ファイルを開いてください"));
+        p.drawText(
+            QRectF(r.x() + 135, r.y() + 80, 300, 18), Qt::AlignLeft | Qt::AlignVCenter,
+            lang.t("Open a folder or a recording to begin", "フォルダまたは録画ファイルを開いてください"));
     });
-    b.bitmap(skinkey::m_pbmBG23, 16, kBottomH, [](QPainter& p, const QRect& r, const Lang&) { drawBottomStrip(p, r); });
+    b.bitmap(skinkey::m_pbmBG23, 16, kBottomH,
+             [](QPainter& p, const QRect& r, const Lang&) { drawBottomStrip(p, r); });
     b.bitmap(skinkey::m_pbmBG31, 16, kTopH, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kFill);
         QPainterPath shape;
@@ -588,14 +596,14 @@ void addBackground(Builder& b)
         // Sizing grip dots in the corner.
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j <= i; ++j)
-                p.fillRect(QRect(r.right() - 6 - 4 * j, r.bottom() - 6 - 4 * (i - j), 2, 2), QColor(90, 96, 108));
+                p.fillRect(QRect(r.right() - 6 - 4 * j, r.bottom() - 6 - 4 * (i - j), 2, 2),
+                           QColor(90, 96, 108));
     });
 }
 
 // ---- main window buttons, in creation order ----------------------------------
 
-void addMainButtons(Builder& b)
-{
+void addMainButtons(Builder& b) {
     const QColor top = kTopBar;
     const QColor bottom = kBottomBar;
     auto topBg = QColor(top);
@@ -608,7 +616,8 @@ void addMainButtons(Builder& b)
     b.button(skinkey::m_btnMainExit, "3BTN", "r", 36, 32, "-74", "8", topBg, icon(Icon::Exit), true);
     // Panel page tabs.
     const QColor body = kFill;
-    b.button(skinkey::m_btnMainTabCalendar, "6BTN", "r", 90, 28, "-292", "56", body, label("Calendar", "カレンダー"));
+    b.button(skinkey::m_btnMainTabCalendar, "6BTN", "r", 90, 28, "-292", "56", body,
+             label("Calendar", "カレンダー"));
     b.button(skinkey::m_btnMainTabList, "6BTN", "r", 90, 28, "-200", "56", body, label("List", "リスト"));
     b.button(skinkey::m_btnMainTabInfo, "6BTN", "r", 90, 28, "-108", "56", body, label("Info", "情報"));
     // Transport.
@@ -620,8 +629,10 @@ void addMainButtons(Builder& b)
     b.button(skinkey::m_btnNavFrameNext, "4BTN", "r", 36, 36, "210", "-56", bottom, icon(Icon::FrameNext));
     b.button(skinkey::m_btnMainChangeRatio, "3BTN", "r", 36, 36, "-350", "-56", bottom, icon(Icon::Ratio));
     b.button(skinkey::m_btnMainFileRecovery, "3BTN", "r", 36, 32, "-332", "8", topBg, icon(Icon::Recovery));
-    b.button(skinkey::m_btnMainOpenFile, "3BTN", "r", 128, 32, "362", "8", topBg, iconLabel(Icon::File, "Open File", "ファイル"));
-    b.button(skinkey::m_btnMainOpenDir, "3BTN", "r", 128, 32, "230", "8", topBg, iconLabel(Icon::Folder, "Open Folder", "フォルダ"));
+    b.button(skinkey::m_btnMainOpenFile, "3BTN", "r", 128, 32, "362", "8", topBg,
+             iconLabel(Icon::File, "Open File", "ファイル"));
+    b.button(skinkey::m_btnMainOpenDir, "3BTN", "r", 128, 32, "230", "8", topBg,
+             iconLabel(Icon::Folder, "Open Folder", "フォルダ"));
     b.button(skinkey::m_btnAVIExport_A, "3BTN", "r", 36, 36, "-550", "-56", bottom, icon(Icon::MarkA));
     b.button(skinkey::m_btnAVIExport_B, "3BTN", "r", 36, 36, "-510", "-56", bottom, icon(Icon::MarkB));
     b.button(skinkey::m_btnAVIExport, "3BTN", "r", 36, 36, "-470", "-56", bottom, icon(Icon::ExportClip));
@@ -638,8 +649,7 @@ void addMainButtons(Builder& b)
              filterLabel("T", "Time", "定時", QColor(80, 130, 230)));
 }
 
-void addControls(Builder& b)
-{
+void addControls(Builder& b) {
     const int videoW = kDesignW - 322;
     auto ctrl = [&](const char* type, const char* key, const QString& place) {
         b.ctrlLines << QStringLiteral("CTRL\t%1\t%2\t%3").arg(QLatin1String(type), QLatin1String(key), place);
@@ -652,16 +662,17 @@ void addControls(Builder& b)
     ctrl(kCtrlThumb, m_ThumbnailCtrl, QStringLiteral("-292\t86\t274\t+%1").arg(kDesignH - 118 - 86));
 }
 
-void addSliders(Builder& b)
-{
+void addSliders(Builder& b) {
     auto track = [](QPainter& p, const QRect& r, bool left) {
         p.fillRect(r, kFill);
         QRectF groove(r.x() + (left ? 10 : 0), r.y() + 10, r.width() + (left ? -10 : 0), 3);
         p.fillRect(groove, QColor(44, 48, 56));
         if (left) fillRounded(p, QRectF(r.x() + 9, r.y() + 9.5, 6, 4), 2, QColor(44, 48, 56));
     };
-    b.bitmap(skinkey::m_pbmSliderVideoBgLeft, 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, true); });
-    b.bitmap(skinkey::m_pbmSliderVideoBgMid, 20, 30, [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, false); });
+    b.bitmap(skinkey::m_pbmSliderVideoBgLeft, 20, 30,
+             [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, true); });
+    b.bitmap(skinkey::m_pbmSliderVideoBgMid, 20, 30,
+             [=](QPainter& p, const QRect& r, const Lang&) { track(p, r, false); });
     b.bitmap(skinkey::m_pbmSliderAudioBg, 96, 24, [](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, kBottomBar);
         // A rising wedge: louder to the right.
@@ -674,8 +685,7 @@ void addSliders(Builder& b)
     });
 }
 
-void addPanelBitmaps(Builder& b)
-{
+void addPanelBitmaps(Builder& b) {
     b.bitmap(skinkey::m_pbmThumbCalBg, 274, 465, [](QPainter& p, const QRect& r, const Lang& lang) {
         p.fillRect(r, QColor(16, 18, 22));
         const QPoint o = r.topLeft();
@@ -687,65 +697,82 @@ void addPanelBitmaps(Builder& b)
         const char* en[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
         const char* ja[] = {"日", "月", "火", "水", "木", "金", "土"};
         for (int c = 0; c < 7; ++c) {
-            QColor col = c == 0 ? QColor(230, 110, 100) : c == 6 ? QColor(110, 160, 240) : QColor(150, 156, 166);
-            drawCentredText(p, QRectF(o.x() + 7 + c * 37, o.y() + 21, 37, 12), lang.t(en[c], ja[c]), lang.font(10), col);
+            QColor col = c == 0   ? QColor(230, 110, 100)
+                         : c == 6 ? QColor(110, 160, 240)
+                                  : QColor(150, 156, 166);
+            drawCentredText(p, QRectF(o.x() + 7 + c * 37, o.y() + 21, 37, 12), lang.t(en[c], ja[c]),
+                            lang.font(10), col);
         }
         for (int row = 0; row < 6; ++row)
             for (int c = 0; c < 7; ++c)
-                fillRounded(p, QRectF(o.x() + 8 + c * 37, o.y() + 34 + row * 18, 35, 16), 3, QColor(24, 27, 33));
+                fillRounded(p, QRectF(o.x() + 8 + c * 37, o.y() + 34 + row * 18, 35, 16), 3,
+                            QColor(24, 27, 33));
         // Half-hour slots: hours 0-11 at x 37, 12-23 at x 167.
         QFont small = lang.font(10);
         for (int half = 0; half < 2; ++half) {
             const int x0 = half ? 167 : 37;
-            drawCentredText(p, QRectF(o.x() + x0, o.y() + 150, 50, 12), QStringLiteral(":00"), small, QColor(150, 156, 166));
-            drawCentredText(p, QRectF(o.x() + x0 + 50, o.y() + 150, 50, 12), QStringLiteral(":30"), small, QColor(150, 156, 166));
+            drawCentredText(p, QRectF(o.x() + x0, o.y() + 150, 50, 12), QStringLiteral(":00"), small,
+                            QColor(150, 156, 166));
+            drawCentredText(p, QRectF(o.x() + x0 + 50, o.y() + 150, 50, 12), QStringLiteral(":30"), small,
+                            QColor(150, 156, 166));
             for (int h = 0; h < 12; ++h) {
                 const int y = 162 + h * 24;
-                drawCentredText(p, QRectF(o.x() + x0 - 30, o.y() + y, 28, 24), QString::number(half * 12 + h), small,
-                                QColor(150, 156, 166));
+                drawCentredText(p, QRectF(o.x() + x0 - 30, o.y() + y, 28, 24), QString::number(half * 12 + h),
+                                small, QColor(150, 156, 166));
                 fillRounded(p, QRectF(o.x() + x0 + 1, o.y() + y + 2, 48, 20), 3, QColor(24, 27, 33));
                 fillRounded(p, QRectF(o.x() + x0 + 51, o.y() + y + 2, 48, 20), 3, QColor(24, 27, 33));
             }
         }
     });
-    b.stateBitmaps(skinkey::m_pbmThumbPagePrev, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Prev));
-    b.stateBitmaps(skinkey::m_pbmThumbPageNext, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22), icon(Icon::Next));
+    b.stateBitmaps(skinkey::m_pbmThumbPagePrev, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22),
+                   icon(Icon::Prev));
+    b.stateBitmaps(skinkey::m_pbmThumbPageNext, {"NM", "RO", "CK", "OFF"}, 30, 30, QColor(16, 18, 22),
+                   icon(Icon::Next));
 }
 
-void addDialogBitmaps(Builder& b)
-{
+void addDialogBitmaps(Builder& b) {
     const QColor dlg(16, 18, 22);
     const QStringList three = {"NM", "RO", "CK"};
-    b.stateBitmaps(skinkey::m_pbmHelpExit, three, 24, 24, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
-        drawIcon(p, r.adjusted(2, 2, -2, -2), Icon::Close, c);
-    });
+    b.stateBitmaps(skinkey::m_pbmHelpExit, three, 24, 24, dlg,
+                   [](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
+                       drawIcon(p, r.adjusted(2, 2, -2, -2), Icon::Close, c);
+                   });
     b.stateBitmaps(skinkey::m_pbmImageSave, three, 178, 64, dlg, dialogButton("Save", "保存", true));
     b.stateBitmaps(skinkey::m_pbmImageCaption, three, 66, 27, dlg, dialogButton("Apply", "適用", false));
     b.stateBitmaps(skinkey::m_pbmImageCLeft, three, 43, 26, dlg, dialogButton("Left", "左", false));
     b.stateBitmaps(skinkey::m_pbmImageCRight, three, 43, 26, dlg, dialogButton("Right", "右", false));
-    b.stateBitmaps(skinkey::m_pbmImageR704x480, three, 178, 30, dlg, dialogButton("704 x 480", "704 x 480", false));
-    b.stateBitmaps(skinkey::m_pbmImageR352x240, three, 178, 30, dlg, dialogButton("352 x 240", "352 x 240", false));
-    b.stateBitmaps(skinkey::m_pbmImageR704x576, three, 178, 30, dlg, dialogButton("704 x 576", "704 x 576", false));
-    b.stateBitmaps(skinkey::m_pbmImageR352x288, three, 178, 30, dlg, dialogButton("352 x 288", "352 x 288", false));
-    b.stateBitmaps(skinkey::m_pbmImageROriginal, three, 178, 30, dlg, dialogButton("Original Size", "元のサイズ", false));
+    b.stateBitmaps(skinkey::m_pbmImageR704x480, three, 178, 30, dlg,
+                   dialogButton("704 x 480", "704 x 480", false));
+    b.stateBitmaps(skinkey::m_pbmImageR352x240, three, 178, 30, dlg,
+                   dialogButton("352 x 240", "352 x 240", false));
+    b.stateBitmaps(skinkey::m_pbmImageR704x576, three, 178, 30, dlg,
+                   dialogButton("704 x 576", "704 x 576", false));
+    b.stateBitmaps(skinkey::m_pbmImageR352x288, three, 178, 30, dlg,
+                   dialogButton("352 x 288", "352 x 288", false));
+    b.stateBitmaps(skinkey::m_pbmImageROriginal, three, 178, 30, dlg,
+                   dialogButton("Original Size", "元のサイズ", false));
     b.stateBitmaps(skinkey::m_pbmAviSave, three, 178, 36, dlg, dialogButton("Export", "書き出し", true));
     b.stateBitmaps(skinkey::m_pbmAviPrev, three, 40, 28, dlg, dialogButton("-", "-", false));
     b.stateBitmaps(skinkey::m_pbmAviNext, three, 40, 28, dlg, dialogButton("+", "+", false));
-    b.stateBitmaps(skinkey::m_pbmAviFirst, three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
-        dialogButton("", "", false)(p, r, c, l);
-        drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::Rewind, Qt::white);
-    });
-    b.stateBitmaps(skinkey::m_pbmAviLast, three, 28, 96, dlg, [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
-        dialogButton("", "", false)(p, r, c, l);
-        drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::FastForward, Qt::white);
-    });
+    b.stateBitmaps(skinkey::m_pbmAviFirst, three, 28, 96, dlg,
+                   [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
+                       dialogButton("", "", false)(p, r, c, l);
+                       drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::Rewind, Qt::white);
+                   });
+    b.stateBitmaps(skinkey::m_pbmAviLast, three, 28, 96, dlg,
+                   [](QPainter& p, const QRectF& r, const QColor& c, const Lang& l) {
+                       dialogButton("", "", false)(p, r, c, l);
+                       drawIcon(p, QRectF(r.x() + 2, r.center().y() - 12, 24, 24), Icon::FastForward,
+                                Qt::white);
+                   });
     // The backup dialog's buttons sit on its light sheet.
-    b.stateBitmaps(skinkey::m_pbmBackupStart, three, 178, 36, kPanelLight, dialogButton("Start Backup", "バックアップ開始", true));
-    b.stateBitmaps(skinkey::m_pbmBackupStop, three, 178, 36, kPanelLight, dialogButton("Stop", "停止", false));
+    b.stateBitmaps(skinkey::m_pbmBackupStart, three, 178, 36, kPanelLight,
+                   dialogButton("Start Backup", "バックアップ開始", true));
+    b.stateBitmaps(skinkey::m_pbmBackupStop, three, 178, 36, kPanelLight,
+                   dialogButton("Stop", "停止", false));
 }
 
-void addPreviewBitmaps(Builder& b)
-{
+void addPreviewBitmaps(Builder& b) {
     const QColor bar(18, 20, 24);
     b.bitmap(skinkey::m_pbmPBG, 720, 30, [=](QPainter& p, const QRect& r, const Lang&) {
         p.fillRect(r, bar);
@@ -764,22 +791,27 @@ void addPreviewBitmaps(Builder& b)
                            drawCentredText(p, r, text, l.font(10, QFont::DemiBold), c);
                        });
     }
-    struct Nav { const char* key; Icon icon; };
-    const Nav navs[] = {{"PF", Icon::Rewind}, {"PB", Icon::Prev},       {"FB", Icon::FrameBack}, {"FN", Icon::FrameNext},
-                        {"PN", Icon::Next},   {"PL", Icon::FastForward}, {"PA", Icon::Play}};
+    struct Nav {
+        const char* key;
+        Icon icon;
+    };
+    const Nav navs[] = {{"PF", Icon::Rewind},    {"PB", Icon::Prev}, {"FB", Icon::FrameBack},
+                        {"FN", Icon::FrameNext}, {"PN", Icon::Next}, {"PL", Icon::FastForward},
+                        {"PA", Icon::Play}};
     for (const Nav& n : navs)
-        b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String(n.key), {"ON", "CK", "RO", "NM"}, 50, 30, bar,
-                       [i = n.icon](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
+        b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String(n.key), {"ON", "CK", "RO", "NM"},
+                       50, 30, bar, [i = n.icon](QPainter& p, const QRectF& r, const QColor& c, const Lang&) {
                            drawIcon(p, r.adjusted(13, 3, -13, -3), i, c);
                        });
-    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("BACK"), {"CK", "RO", "NM"}, 95, 30, bar, label("Back", "戻る", 12));
-    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("PLAY"), {"CK", "RO", "NM"}, 95, 30, bar, label("Play", "再生", 12));
+    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("BACK"), {"CK", "RO", "NM"}, 95, 30,
+                   bar, label("Back", "戻る", 12));
+    b.stateBitmaps(QLatin1String(skinkey::m_pbmPNav_) + QLatin1String("PLAY"), {"CK", "RO", "NM"}, 95, 30,
+                   bar, label("Play", "再生", 12));
 }
 
 // ---- dialog backgrounds ----------------------------------------------------
 
-QImage dialogFrame(int w, int h, const QString& title, const Lang& lang)
-{
+QImage dialogFrame(int w, int h, const QString& title, const Lang& lang) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(kFill);
     QPainter p(&img);
@@ -802,20 +834,18 @@ QImage dialogFrame(int w, int h, const QString& title, const Lang& lang)
     return img;
 }
 
-void drawPanel(QPainter& p, const QRectF& r, const QColor& c = QColor(24, 27, 33))
-{
+void drawPanel(QPainter& p, const QRectF& r, const QColor& c = QColor(24, 27, 33)) {
     fillRounded(p, r, 6, c);
 }
 
-void drawSmallLabel(QPainter& p, const QRectF& r, const QString& text, const Lang& l, Qt::Alignment a = Qt::AlignLeft)
-{
+void drawSmallLabel(QPainter& p, const QRectF& r, const QString& text, const Lang& l,
+                    Qt::Alignment a = Qt::AlignLeft) {
     p.setFont(l.font(12, QFont::DemiBold));
     p.setPen(QColor(150, 156, 166));
     p.drawText(r, a | Qt::AlignVCenter, text);
 }
 
-QImage exportImageBackground(const Lang& l)
-{
+QImage exportImageBackground(const Lang& l) {
     QImage img = dialogFrame(925, 696, l.t("Export Still Image", "静止画の書き出し"), l);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -831,8 +861,7 @@ QImage exportImageBackground(const Lang& l)
     return img;
 }
 
-QImage exportAviBackground(const Lang& l)
-{
+QImage exportAviBackground(const Lang& l) {
     QImage img = dialogFrame(925, 534, l.t("Export Movie Clip", "動画の書き出し"), l);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -852,8 +881,7 @@ QImage exportAviBackground(const Lang& l)
     return img;
 }
 
-QImage backupBackground(const Lang& l)
-{
+QImage backupBackground(const Lang& l) {
     QImage img = dialogFrame(925, 534, l.t("Backup Files", "バックアップ"), l);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -867,8 +895,7 @@ QImage backupBackground(const Lang& l)
 }
 
 // The window icon: the logo mark on its own.
-QImage programIcon()
-{
+QImage programIcon() {
     QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -883,8 +910,7 @@ QImage programIcon()
     return img;
 }
 
-bool writeText(const QString& path, const QString& text, QString* error)
-{
+bool writeText(const QString& path, const QString& text, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *error = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
@@ -900,8 +926,7 @@ bool writeText(const QString& path, const QString& text, QString* error)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 2) {
