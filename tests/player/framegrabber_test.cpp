@@ -528,11 +528,16 @@ TEST(FrameGrabber, DamagedPicturesGiveAnErrorAndNoFile) {
         fs::remove(cache);
     };
     std::mt19937 random(20261207);
-    for (int round = 0; round < 16; ++round) {
+    for (int round = 0; round < 20; ++round) {
         std::vector<std::uint8_t> bytes = original;
-        // Half the rounds keep the start code and the intra slice's header byte.
-        const std::size_t keep = round % 2 ? 5 : 0;
-        const std::size_t end = round < 8 ? payloadLength - 4 : std::min<std::size_t>(payloadLength - 4, 64);
+        // Whole pictures of garbage keep nothing, the start code and the
+        // intra slice's header byte, or the slice header too, so the decoder
+        // reads into the macroblocks. Short garbage stays in the headers:
+        // within raw macroblock samples any bytes are a valid picture.
+        const bool whole = round < 12;
+        const std::size_t keeps[] = {0, 5, 12};
+        const std::size_t keep = whole ? keeps[round % 3] : keeps[round % 2];
+        const std::size_t end = whole ? payloadLength - 4 : 12;
         for (std::size_t k = keep; k < end; ++k) bytes[payloadAt + k] = std::uint8_t(random());
         testrec::writeBytes(recording, bytes);
         expectNoPicture("garbage round " + std::to_string(round));
