@@ -4,7 +4,7 @@ KORVID_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev
   qt6-base-dev qt6-tools-dev qt6-l10n-tools
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
-  libavformat-dev libavcodec-dev libavutil-dev ffmpeg mencoder libgif-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg mencoder libgif-dev
   fonts-liberation fonts-dejavu-core fonts-ipafont-gothic xvfb xauth"
 
 korvid_install_deps() {

@@ -1,5 +1,6 @@
 #include "framegrabber.h"
 
+#include "framedecoder.h"
 #include "h264paramsets.h"
 #include "qmr3reader.h"
 #include "redirector.h"
@@ -40,6 +41,26 @@ bool plausible(const qmr3::Qmr3TimeStamp& t) {
 }
 
 constexpr int kToolTimeoutMs = 30000;
+
+// Grabs decode in this process unless the decoder or the size text needs ffmpeg.
+bool needsTool(const GrabJob& job) {
+    return grabdecode::toolForced() || !grabdecode::available() || !grabdecode::outputSize(job.size);
+}
+
+// Writes bytes under a temporary name and moves the whole file to path.
+bool writeWhole(const std::string& temp, const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::error_code ec;
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (ok) fs::rename(temp, path, ec);
+    if (!ok || ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -223,7 +244,8 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     if (!job.cachePath.empty() && fs::exists(job.cachePath, ec)) return job.cachePath;
     if (job.damaged) return "ERR";
     if (!job.error.empty()) return fail(job.error);
-    if (ffmpeg.empty()) return fail("ffmpeg was not found (next to the program or on PATH)");
+    const bool tool = needsTool(job);
+    if (tool && ffmpeg.empty()) return fail("ffmpeg was not found (next to the program or on PATH)");
 
     const bool familyA = job.productId == 0x41 || job.productId == 0x49;
     const auto sets = qmr3::parameterSetsFor(familyA ? qmr3::ParamSetFamily::A : qmr3::ParamSetFamily::B,
@@ -256,6 +278,20 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     if (picture.empty()) return fail("no picture found in " + job.recording);
 
     const std::string stem = qmr3::temporaryDir() + uniqueStem();
+    if (!tool) {
+        if (cancel && cancel->load()) return fail("cancelled");
+        std::vector<std::uint8_t> stream(sets->begin(), sets->end());
+        stream.insert(stream.end(), picture.begin(), picture.end());
+        std::string why;
+        const auto bmp =
+            grabdecode::pictureAsBmp(stream, job.width, job.height, deinterlaceFor(job.productId, job.width),
+                                     *grabdecode::outputSize(job.size), &why);
+        if (!bmp) return fail(why + " (" + job.recording + ")");
+        if (!writeWhole(stem + ".bmp", job.cachePath, *bmp))
+            return fail("cannot write the picture into the cache");
+        return job.cachePath;
+    }
+
     const std::string avi = stem + ".avi";
     CGrabAviWriter writer;
     if (!writer.open(avi, job.width, job.height, 30, 0, 0, 10)) return fail("Avi Creation Error : " + avi);
@@ -389,7 +425,7 @@ void CAsyncFrameGrabber::workerLoop() {
         std::string error;
         std::string result;
         bool missing = false;
-        if (ffmpeg.empty() && !job.damaged) {
+        if (ffmpeg.empty() && !job.damaged && needsTool(job)) {
             std::error_code ec;
             if (!fs::exists(job.cachePath, ec)) missing = true;
         }

@@ -1,6 +1,7 @@
-// Still pictures of recordings through ffmpeg: one key frame is copied into a
-// small temporary AVI (with the recorder's parameter sets in front), ffmpeg
-// decodes and scales it into a BMP, and the BMP lands in the thumbnail cache.
+// Still pictures of recordings: one key frame, with the recorder's parameter
+// sets in front, is decoded, deinterlaced and scaled into a BMP that lands in
+// the thumbnail cache. Decoding runs in process; where that cannot be done the
+// frame goes into a small temporary AVI that ffmpeg turns into the BMP.
 #pragma once
 
 #include <QObject>

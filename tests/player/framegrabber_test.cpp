@@ -1,11 +1,14 @@
-// Frame grabs: the temporary AVI's bytes, real ffmpeg grabs read back by
-// frame number, damaged recordings, a missing ffmpeg, and every tool command
-// line run against the installed ffmpeg and mencoder.
+// Frame grabs: the temporary AVI's bytes, grabs decoded in process and by
+// ffmpeg read back by frame number and compared, damaged recordings, a
+// missing ffmpeg, and every tool command line run against the installed
+// ffmpeg and mencoder.
+#include "framedecoder.h"
 #include "framegrabber.h"
 #include "generator.h"
 #include "h264paramsets.h"
 #include "h264writer.h"
 #include "playertest.h"
+#include "qmr3reader.h"
 #include "redirector.h"
 #include "tempdirs.h"
 #include "testrecordings.h"
@@ -18,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -40,6 +44,41 @@ std::optional<std::uint32_t> frameNumberOf(const QString& bmp) {
     if (img.isNull()) return std::nullopt;
     img = img.convertToFormat(QImage::Format_RGB888);
     return qmr3::readFrameNumber(img.constBits(), int(img.bytesPerLine()), img.width(), img.height(), 3);
+}
+
+// Frame number of a picture scaled back to the recording's size.
+std::optional<std::uint32_t> frameNumberAt(const QString& bmp, QSize recording) {
+    QImage img(bmp);
+    if (img.isNull()) return std::nullopt;
+    img = img.scaled(recording, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+              .convertToFormat(QImage::Format_RGB888);
+    return qmr3::readFrameNumber(img.constBits(), int(img.bytesPerLine()), img.width(), img.height(), 3);
+}
+
+// Largest and mean difference of two pictures' colour channels.
+struct PixelDiff {
+    int largest = 0;
+    double mean = 0;
+};
+PixelDiff compare(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    PixelDiff d;
+    long long sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int k = 0; k < x.width() * 3; ++k) {
+            const int v = std::abs(int(x.constScanLine(row)[k]) - int(y.constScanLine(row)[k]));
+            d.largest = std::max(d.largest, v);
+            sum += v;
+        }
+    d.mean = double(sum) / (double(x.width()) * x.height() * 3);
+    return d;
+}
+
+int leftInTemporaryFolder() {
+    int left = 0;
+    for (const auto& e : fs::directory_iterator(qmr3::temporaryDir()))
+        if (e.path().filename().string().rfind("grab-", 0) == 0) ++left;
+    return left;
 }
 
 struct Folder {
@@ -189,10 +228,7 @@ TEST(FrameGrabber, RealGrabHasTheAskedSizeAndTheRightPicture) {
     EXPECT_EQ(QImage(QString::fromStdString(small)).size(), QSize(110, 72));
 
     // Nothing is left behind in the temporary folder.
-    int left = 0;
-    for (const auto& e : fs::directory_iterator(qmr3::temporaryDir()))
-        if (e.path().filename().string().rfind("grab-", 0) == 0) ++left;
-    EXPECT_EQ(left, 0);
+    EXPECT_EQ(leftInTemporaryFolder(), 0);
 
     // A cached picture needs no tool at all.
     g.setFfmpegPath("");
@@ -221,6 +257,7 @@ TEST(FrameGrabber, DamagedRecordingGivesErrWithoutTool) {
 TEST(FrameGrabber, MissingFfmpegGivesAClearErrorAndNoPicture) {
     Folder f;
     const int i = f.indexOf("20261201_100000.qmr3");
+    playertest::ToolGrabs tool;
     FrameGrabber g;
     g.setFfmpegPath("");
     EXPECT_EQ(g.grab(f.lib, i, "110x72", -1), "");
@@ -240,15 +277,25 @@ TEST(AsyncFrameGrabber, ResultsArriveAsSignalsAndAMissingToolIsSaidOnce) {
     ASSERT_TRUE(playertest::waitUntil([&] { return done.count() == 1; }, 30000));
     EXPECT_EQ(done.at(0).at(1).toString().toStdString(), f.lib.thumbnailPath(i, "110x72", -1));
 
+    // Pictures decoded in process need no ffmpeg, and nothing is said.
     CAsyncFrameGrabber none;
     none.grabber().setFfmpegPath("");
     QSignalSpy problem(&none, &CAsyncFrameGrabber::toolProblem);
-    QSignalSpy failed(&none, &CAsyncFrameGrabber::grabbed);
+    QSignalSpy results(&none, &CAsyncFrameGrabber::grabbed);
     none.request(FrameGrabber::makeJob(f.lib, i, "qcif", -1));
+    ASSERT_TRUE(playertest::waitUntil([&] { return results.count() == 1; }, 30000));
+    EXPECT_EQ(results.at(0).at(1).toString().toStdString(), f.lib.thumbnailPath(i, "qcif", -1));
+    EXPECT_FALSE(none.toolMissing());
+
+    // Grabs that need the tool fail, and its absence is said once.
+    playertest::ToolGrabs tool;
     none.request(FrameGrabber::makeJob(f.lib, i, "720x480", -1));
-    ASSERT_TRUE(playertest::waitUntil([&] { return failed.count() == 2; }, 30000));
+    none.request(FrameGrabber::makeJob(f.lib, i, "450x300", -1));
+    ASSERT_TRUE(playertest::waitUntil([&] { return results.count() == 3; }, 30000));
     EXPECT_EQ(problem.count(), 1);
-    EXPECT_TRUE(failed.at(0).at(1).toString().isEmpty());
+    EXPECT_TRUE(none.toolMissing());
+    EXPECT_TRUE(results.at(1).at(1).toString().isEmpty());
+    EXPECT_TRUE(results.at(2).at(1).toString().isEmpty());
 }
 
 // A stand-in for ffmpeg that writes a known picture per call, and holds its
@@ -292,6 +339,7 @@ TEST(AsyncFrameGrabber, SameNamedRecordingsOfTwoFoldersKeepTheirOwnPictures) {
     ASSERT_NE(jobA.recording, jobB.recording);
 
     // The first folder's grab is still running when the second folder asks.
+    playertest::ToolGrabs forced;
     GatedTool tool;
     CAsyncFrameGrabber async;
     async.grabber().setFfmpegPath(tool.path);
@@ -389,5 +437,188 @@ TEST(FrameGrabber, ConcurrentGrabsKeepTheirOwnFiles) {
         ASSERT_EQ(results[k], jobs[k].cachePath) << errors[k];
         const QImage img(QString::fromStdString(results[k]));
         EXPECT_EQ(img.size(), sizes[k].second) << sizes[k].first;
+    }
+}
+
+// A picture decoded in process is the picture ffmpeg makes of the same job:
+// same file layout and size, same frame, colours within rounding.
+TEST(FrameGrabber, InProcessPictureMatchesFfmpegs) {
+    struct Case {
+        int productId, width, height;
+        std::vector<std::string> sizes;
+    };
+    const std::vector<Case> cases = {
+        {0x49, 352, 240, {"352x240", "qcif"}},             // not deinterlaced
+        {0x41, 352, 240, {"352x240", "110x72"}},           // deinterlaced
+        {0x00, 704, 480, {"704x480", "qcif", "720x480"}},  // deinterlaced
+        {0x49, 704, 480, {"qcif", "450x300"}},
+    };
+    for (const Case& c : cases) {
+        Folder f(c.productId, c.width, c.height);
+        const int i = f.indexOf("20261201_100000.qmr3");
+        ASSERT_EQ(f.lib.readVideoInfo(i), 1);
+        for (const std::string& size : c.sizes) {
+            const std::string what = std::to_string(c.productId) + " " + std::to_string(c.width) + " " + size;
+            FrameGrabber own;
+            own.setFfmpegPath("");  // proves no tool is started
+            const std::string path = own.grab(f.lib, i, size, 2);
+            ASSERT_EQ(path, f.lib.thumbnailPath(i, size, 2)) << what << ": " << own.lastError();
+            const std::vector<std::uint8_t> mine = testrec::readBytes(path);
+            fs::remove(path);
+
+            playertest::ToolGrabs tool;
+            FrameGrabber viaTool;
+            ASSERT_EQ(viaTool.grab(f.lib, i, size, 2), path) << what << ": " << viaTool.lastError();
+            const std::vector<std::uint8_t> theirs = testrec::readBytes(path);
+
+            // Same layout: the whole header, hence size and pixel format, and the file length.
+            ASSERT_EQ(mine.size(), theirs.size()) << what;
+            ASSERT_GE(mine.size(), 54u);
+            EXPECT_TRUE(std::equal(mine.begin(), mine.begin() + 54, theirs.begin())) << what;
+            EXPECT_EQ(u32(mine, 2), mine.size()) << what;
+
+            const QImage a = QImage::fromData(mine.data(), int(mine.size()), "BMP");
+            const QImage b = QImage::fromData(theirs.data(), int(theirs.size()), "BMP");
+            ASSERT_FALSE(a.isNull()) << what;
+            EXPECT_EQ(a.size(), b.size()) << what;
+            const PixelDiff d = compare(a, b);
+            EXPECT_LE(d.largest, 8) << what;
+            EXPECT_LT(d.mean, 0.5) << what;
+
+            // Picture 30 (two seconds at 15 per second) in both.
+            const QSize rec(c.width, c.height);
+            fs::remove(path);
+            testrec::writeBytes(path, mine);
+            const auto number = frameNumberAt(QString::fromStdString(path), rec);
+            EXPECT_EQ(number, std::optional<std::uint32_t>(30)) << what;
+            testrec::writeBytes(path, theirs);
+            EXPECT_EQ(frameNumberAt(QString::fromStdString(path), rec), number) << what;
+        }
+    }
+    EXPECT_EQ(leftInTemporaryFolder(), 0);
+}
+
+// Damaged or hostile pictures give an error, never a picture, a half file or
+// a crash; damaged recordings of every kind qmr3gen makes give an error or a
+// complete picture.
+TEST(FrameGrabber, DamagedPicturesGiveAnErrorAndNoFile) {
+    Folder f(0x00, 704, 480);
+    const int i = f.indexOf("20261201_100000.qmr3");
+    const std::string recording = f.lib.filePath(i);
+    const std::string cache = f.lib.thumbnailPath(i, "qcif", -1);
+    std::uint64_t payloadAt = 0;
+    std::uint32_t payloadLength = 0;
+    {
+        qmr3::Qmr3Reader r;
+        ASSERT_TRUE(r.open(recording));
+        qmr3::Qmr3Reader::Packet p;
+        while (r.readNext(p) == qmr3::Qmr3Reader::Status::Ok && p.header.stream != qmr3::kStreamVideo) {
+        }
+        ASSERT_EQ(p.header.stream, qmr3::kStreamVideo);
+        payloadAt = p.offset + qmr3::kPacketLinkSize + qmr3::kPacketHeaderSize;
+        payloadLength = p.payloadLength;
+        ASSERT_GT(payloadLength, 100u);
+    }
+    const std::vector<std::uint8_t> original = testrec::readBytes(recording);
+    FrameGrabber g;
+    auto expectNoPicture = [&](const std::string& what) {
+        EXPECT_EQ(g.grab(f.lib, i, "qcif", -1), "") << what;
+        EXPECT_FALSE(g.lastError().empty()) << what;
+        EXPECT_FALSE(fs::exists(cache)) << what;
+        fs::remove(cache);
+    };
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::uint8_t> bytes = original;
+        // Whole pictures of garbage keep nothing, the start code and the
+        // intra slice's header byte, or the slice header too, so the decoder
+        // reads into the macroblocks. Short garbage stays in the headers:
+        // within raw macroblock samples any bytes are a valid picture.
+        const bool whole = round < 12;
+        const std::size_t keeps[] = {0, 5, 12};
+        const std::size_t keep = whole ? keeps[round % 3] : keeps[round % 2];
+        const std::size_t end = whole ? payloadLength - 4 : 12;
+        for (std::size_t k = keep; k < end; ++k) bytes[payloadAt + k] = std::uint8_t(random());
+        testrec::writeBytes(recording, bytes);
+        expectNoPicture("garbage round " + std::to_string(round));
+    }
+    // Cut inside the first picture.
+    std::vector<std::uint8_t> cut(original.begin(),
+                                  original.begin() + std::ptrdiff_t(payloadAt + payloadLength / 2));
+    testrec::writeBytes(recording, cut);
+    expectNoPicture("cut inside the picture");
+    EXPECT_NE(g.lastError().find("no picture"), std::string::npos) << g.lastError();
+
+    using qmr3::DamageKind;
+    const std::vector<qmr3::Damage> kinds = {
+        {DamageKind::CutShort, 1},     {DamageKind::CutShort, 50},    {DamageKind::BadMagic, 0},
+        {DamageKind::Oversized, 0},    {DamageKind::EmptyPicture, 0}, {DamageKind::MotionShort, 0},
+        {DamageKind::BadFirstTime, 0}, {DamageKind::IndexCut, 0},     {DamageKind::IndexOutside, 0},
+    };
+    for (const qmr3::Damage& damage : kinds) {
+        const std::string what =
+            "damage kind " + std::to_string(int(damage.kind)) + "@" + std::to_string(damage.at);
+        testrec::TempDir dir;
+        qmr3::GenOptions o;
+        o.width = 704;
+        o.height = 480;
+        o.fps = 15;
+        o.gop = 15;
+        o.seconds = 4;
+        o.damage = {damage};
+        ASSERT_TRUE(qmr3::generateRecording(dir.file("20261201_100000.qmr3"), o).ok) << what;
+        CVideoLibrary lib;
+        lib.scanFolder(dir.path());
+        ASSERT_EQ(lib.fileCount(), 1) << what;
+        lib.readVideoInfo(0);
+        for (int offset : {-1, 2}) {
+            const std::string made = lib.thumbnailPath(0, "qcif", offset);
+            FrameGrabber grabber;
+            const std::string result = grabber.grab(lib, 0, "qcif", offset);
+            if (result == made) {
+                EXPECT_EQ(QImage(QString::fromStdString(made)).size(), QSize(176, 144)) << what;
+                fs::remove(made);
+            } else {
+                EXPECT_TRUE(result == "ERR" || (result.empty() && !grabber.lastError().empty()))
+                    << what << ": " << result;
+                EXPECT_FALSE(fs::exists(made)) << what;
+            }
+        }
+    }
+    EXPECT_EQ(leftInTemporaryFolder(), 0);
+}
+
+// The pattern pictures are mostly flat; noise and fine stripes show that the
+// deinterlacer moves exactly the pixels ffmpeg's yadif moves on a lone picture.
+TEST(FrameGrabber, DeinterlacerMatchesYadifOnDetailedPictures) {
+    testrec::TempDir dir;
+    std::mt19937 random(5);
+    for (const QSize size : {QSize(64, 48), QSize(37, 21)}) {
+        const int w = size.width(), h = size.height();
+        std::vector<std::uint8_t> plane(std::size_t(w) * std::size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                plane[std::size_t(y * w + x)] = x < w / 2
+                                                    ? std::uint8_t(random())
+                                                    : std::uint8_t((y % 2 ? 40 : 200) + (x * 7 + y * 3) % 30);
+        testrec::writeBytes(dir.file("in.raw"), plane);
+        std::string why;
+        const std::string dims = std::to_string(w) + "x" + std::to_string(h);
+        ASSERT_EQ(runAndWait(toolcmd::findTool("ffmpeg"),
+                             {"-nostdin", "-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "gray", "-s",
+                              dims, "-i", dir.file("in.raw"), "-vf", "yadif", "-f", "rawvideo", "-pix_fmt",
+                              "gray", dir.file("out.raw")},
+                             30000, &why),
+                  0)
+            << why;
+        grabdecode::deinterlacePlane(plane.data(), w, w, h);
+        const std::vector<std::uint8_t> theirs = testrec::readBytes(dir.file("out.raw"));
+        ASSERT_EQ(theirs.size(), plane.size());
+        int moved = 0, differing = 0;
+        for (std::size_t k = 0; k < plane.size(); ++k) differing += plane[k] != theirs[k];
+        const std::vector<std::uint8_t> in = testrec::readBytes(dir.file("in.raw"));
+        for (std::size_t k = 0; k < plane.size(); ++k) moved += plane[k] != in[k];
+        EXPECT_EQ(differing, 0) << dims;
+        EXPECT_GT(moved, w * h / 8) << dims;
     }
 }

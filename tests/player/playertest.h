@@ -43,4 +43,12 @@ inline void moveTo(QWidget* w, QPoint pos, bool held = true) {
     sendMouse(w, QEvent::MouseMove, pos, Qt::NoButton, held ? Qt::LeftButton : Qt::NoButton);
 }
 
+// Sends every frame grab of its lifetime through the outside ffmpeg.
+struct ToolGrabs {
+    ToolGrabs() { qputenv("KORVID_FRAME_GRAB", "ffmpeg"); }
+    ~ToolGrabs() { qunsetenv("KORVID_FRAME_GRAB"); }
+    ToolGrabs(const ToolGrabs&) = delete;
+    ToolGrabs& operator=(const ToolGrabs&) = delete;
+};
+
 }  // namespace playertest
