@@ -2,6 +2,7 @@
 
 #include "language.h"
 #include "logging.h"
+#include "framegrabber.h"
 #include "lumacastctrl.h"
 #include "previewvideoctrl.h"
 #include "setup.h"
@@ -186,12 +187,14 @@ void CKorvidAppDlg::createControls() {
     thumb_ = new CThumbnailCtrl(library_, this);
     connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
     connect(thumb_, &CThumbnailCtrl::statusText, this, &CKorvidAppDlg::showStatusText);
-    connect(thumb_, &CThumbnailCtrl::toolProblem, this, [this](const QString& text) {
+    auto toolProblem = [this](const QString& text) {
         // One message per run, however many pictures are missing.
         if (toolProblemShown_) return;
         toolProblemShown_ = true;
         showMessage(text);
-    });
+    };
+    connect(thumb_, &CThumbnailCtrl::toolProblem, this, toolProblem);
+    connect(preview_->grabber(), &CAsyncFrameGrabber::toolProblem, this, toolProblem);
 }
 
 void CKorvidAppDlg::connectPlayback() {

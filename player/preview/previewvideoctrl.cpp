@@ -133,6 +133,10 @@ void CPreviewVideoCtrl::stop() {
 }
 
 void CPreviewVideoCtrl::reset() {
+    grabber_->cancelPending();
+    pending_.clear();
+    building_ = false;
+    largePending_.clear();
     slots_.clear();
     page_.clear();
     largeImage_ = QImage();
@@ -141,6 +145,11 @@ void CPreviewVideoCtrl::reset() {
 }
 
 void CPreviewVideoCtrl::rebuild() {
+    // The large view keeps its picture; the page is made again when it is left.
+    if (large_) {
+        update();
+        return;
+    }
     if (file_ < 0 || building_) return;
     buildPage();
 }
@@ -394,7 +403,7 @@ void CPreviewVideoCtrl::act(int code) {
     buildPage();
 }
 
-void CPreviewVideoCtrl::restartAutoTimer() { autoTimer_.start(playInterval_ * 1000); }
+void CPreviewVideoCtrl::restartAutoTimer() { autoTimer_.start(playInterval_ * kAutoMsPerSecond); }
 
 void CPreviewVideoCtrl::autoTick() {
     if (file_ < 0 || large_) {

@@ -37,6 +37,8 @@ public:
     static constexpr const char* kLargePictureSize = "720x480";
     static constexpr int kDefaultInterval = 60;
     static constexpr int kDefaultPlayInterval = 2;
+    // The automatic preview turns a page every play interval x this.
+    static constexpr int kAutoMsPerSecond = 1000;
 
     // Element codes under the pointer; 0 to 29 are the page's pictures.
     enum Code {

@@ -112,14 +112,15 @@ TEST(PreviewWindow, PreviewThenPlayFromAPicture) {
     EXPECT_EQ(pv->page(), (std::vector<int>{60, 120, 180}));
     EXPECT_EQ(w.displayMode(), 2);
 
-    // A layout change keeps the pages on the video area.
+    // The large view of the second picture (120 s), made by ffmpeg, shows
+    // picture 600; a layout change meanwhile keeps it on the video area.
+    click(pv, 1);
+    ASSERT_TRUE(pv->isLargeView());
     w.toggleMaximise();
     EXPECT_EQ(pv->geometry(), w.videoArea());
     w.toggleMaximise();
-
-    // The large view of the second picture (120 s), made by ffmpeg, shows picture 600.
-    click(pv, 1);
-    ASSERT_TRUE(pv->isLargeView());
+    EXPECT_EQ(pv->geometry(), w.videoArea());
+    EXPECT_TRUE(pv->isLargeView());
     ASSERT_TRUE(waitUntil([&] { return pv->largeSettled(); }, 60000));
     EXPECT_EQ(frameOfGrab(pv->largeImage(), 352, 240), 600);
     EXPECT_EQ(w.playTimeField()->text(), "2026/12/01 07:02:00");
