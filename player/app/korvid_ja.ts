@@ -420,5 +420,9 @@ please open the target folder first.</source>
         <source>Play</source>
         <translation>再生</translation>
     </message>
+    <message>
+        <source>No pictures in this recording</source>
+        <translation>この録画には画像がありません</translation>
+    </message>
 </context>
 </TS>

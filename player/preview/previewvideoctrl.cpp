@@ -145,7 +145,8 @@ void CPreviewVideoCtrl::reset() {
 }
 
 void CPreviewVideoCtrl::rebuild() {
-    // The large view keeps its picture; the page is made again when it is left.
+    // The large view keeps its picture; the page under it is drawn for the
+    // new size when it is shown again.
     if (large_) {
         update();
         return;
@@ -640,6 +641,14 @@ void CPreviewVideoCtrl::paintEvent(QPaintEvent*) {
 }
 
 void CPreviewVideoCtrl::drawPageView(QPainter& p) {
+    if (page_.empty() && !building_) {
+        // A recording without frame positions (or unreadable) says so rather than show nothing.
+        QFont f(QStringLiteral("Arial"));
+        f.setPixelSize(15);
+        p.setFont(f);
+        p.setPen(QColor(200, 200, 200));
+        p.drawText(gridRect(), Qt::AlignCenter, tr("No pictures in this recording"));
+    }
     QFont small(QStringLiteral("Arial"));
     small.setPixelSize(10);
     p.setFont(small);

@@ -300,4 +300,16 @@ TEST(PreviewPages, PictureThatCannotBeMadeIsEmpty) {
     ASSERT_TRUE(pv.built());
     EXPECT_TRUE(pv.ctrl.pagePicture(0).isNull());
     EXPECT_TRUE(pv.ctrl.pictureSettled(9));
+
+    // No frame positions to be had: no times and an empty page, at once.
+    pv.ctrl.stop();
+    pv.lib.scanFolder(pv.dir.path());
+    pv.lib.setReadEventData(false);
+    pv.ctrl.start(0, 0);
+    EXPECT_EQ(pv.ctrl.fileIndex(), 0);
+    EXPECT_TRUE(pv.ctrl.times().empty());
+    EXPECT_TRUE(pv.ctrl.page().empty());
+    EXPECT_FALSE(pv.ctrl.isBuilding());
+    pv.click(CPreviewVideoCtrl::LastPage);
+    EXPECT_TRUE(pv.ctrl.page().empty());
 }
