@@ -1,8 +1,8 @@
 #include "korvidappdlg.h"
 
+#include "framegrabber.h"
 #include "language.h"
 #include "logging.h"
-#include "framegrabber.h"
 #include "lumacastctrl.h"
 #include "previewvideoctrl.h"
 #include "setup.h"

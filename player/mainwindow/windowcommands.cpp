@@ -278,6 +278,8 @@ void CKorvidAppDlg::startPreview() {
     playback_->stop();
     playback_->enterPreview(file);
     preview_->start(file, position);
+    // The page's keys work at once.
+    preview_->setFocus();
     playSlider_->setEnabled(true);
     showButtons({IDC_PREVIEW}, {});
     qCDebug(lcWindow) << "preview of" << library_.filePath(file).c_str() << "from" << preview_->pageStart()

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -228,6 +229,17 @@ TEST(PreviewPages, LongRecordingPagesBackwards) {
     EXPECT_EQ(pv.ctrl.page(), pv.steps(459, 2199, 60));
     EXPECT_EQ(pv.ctrl.nextPageStart(), 2259);
     pv.click(CPreviewVideoCtrl::PreviousPage);  // runs out: the first page
+    ASSERT_TRUE(pv.built());
+    EXPECT_EQ(pv.ctrl.pageStart(), 0);
+
+    // The keys of the bar: End, Page Up, Home.
+    QTest::keyClick(&pv.ctrl, Qt::Key_End);
+    ASSERT_TRUE(pv.built());
+    EXPECT_EQ(pv.ctrl.pageStart(), 2259);
+    QTest::keyClick(&pv.ctrl, Qt::Key_PageUp);
+    ASSERT_TRUE(pv.built());
+    EXPECT_EQ(pv.ctrl.pageStart(), 459);
+    QTest::keyClick(&pv.ctrl, Qt::Key_Home);
     ASSERT_TRUE(pv.built());
     EXPECT_EQ(pv.ctrl.pageStart(), 0);
 

@@ -194,4 +194,19 @@ TEST(PreviewWindow, PagesOfTheDemoFolder) {
     EXPECT_TRUE(w.isPlaying());
     EXPECT_EQ(w.displayMode(), 1);
     EXPECT_FALSE(pv->isVisible());
+
+    // Opening the folder again, and closing the window, end it too.
+    w.onCommand(IDC_PREVIEW);
+    ASSERT_EQ(w.displayMode(), 2);
+    w.openRecordings(QString::fromStdString(demo.dir.path()));
+    EXPECT_EQ(w.displayMode(), 0);
+    EXPECT_EQ(pv->fileIndex(), -1);
+    EXPECT_TRUE(pv->page().empty());
+    EXPECT_TRUE(w.button(IDC_PREVIEW)->active());
+    w.playChosenFile(w.thumbnailCtrl()->shownFiles().at(0));
+    w.onCommand(IDC_PREVIEW);
+    ASSERT_EQ(pv->fileIndex(), w.thumbnailCtrl()->shownFiles().at(0));
+    w.close();
+    EXPECT_EQ(pv->fileIndex(), -1);
+    EXPECT_FALSE(pv->autoPreviewRunning());
 }
