@@ -173,6 +173,14 @@ please open the target folder first.</source>
         <source>This function is not available in this version.</source>
         <translation>この機能はこのバージョンでは使用できません。</translation>
     </message>
+    <message>
+        <source>No video selected</source>
+        <translation>ビデオが選択されていません</translation>
+    </message>
+    <message>
+        <source>Preparing Preview...</source>
+        <translation>プレビューを準備中...</translation>
+    </message>
 </context>
 <context>
     <name>CPlaybackController</name>
@@ -308,6 +316,113 @@ please open the target folder first.</source>
     <message>
         <source>ffmpeg was not found next to the program or on the PATH; pictures of recordings cannot be made.</source>
         <translation>ffmpeg がプログラムのフォルダにも PATH にも見つかりません。録画の画像を作成できません。</translation>
+    </message>
+</context>
+<context>
+    <name>CPreviewVideoCtrl</name>
+    <message>
+        <source>Prepare Previews</source>
+        <translation>プレビューを準備中</translation>
+    </message>
+    <message>
+        <source>Preparing (%1/%2)</source>
+        <translation>準備中 (%1/%2)</translation>
+    </message>
+    <message>
+        <source>Interval : 1 Sec</source>
+        <translation>間隔 : 1 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 2 Sec</source>
+        <translation>間隔 : 2 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 3 Sec</source>
+        <translation>間隔 : 3 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 5 Sec</source>
+        <translation>間隔 : 5 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 10 Sec</source>
+        <translation>間隔 : 10 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 20 Sec</source>
+        <translation>間隔 : 20 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 30 Sec</source>
+        <translation>間隔 : 30 秒</translation>
+    </message>
+    <message>
+        <source>Interval : 60 Sec</source>
+        <translation>間隔 : 60 秒</translation>
+    </message>
+    <message>
+        <source>First Page</source>
+        <translation>最初のページ</translation>
+    </message>
+    <message>
+        <source>Previous Page</source>
+        <translation>前のページ</translation>
+    </message>
+    <message>
+        <source>Previous Frame</source>
+        <translation>前のフレーム</translation>
+    </message>
+    <message>
+        <source>Next Frame</source>
+        <translation>次のフレーム</translation>
+    </message>
+    <message>
+        <source>Next Page</source>
+        <translation>次のページ</translation>
+    </message>
+    <message>
+        <source>Last Page</source>
+        <translation>最後のページ</translation>
+    </message>
+    <message>
+        <source>Auto Preview</source>
+        <translation>自動プレビュー</translation>
+    </message>
+    <message>
+        <source>Preview Speed : 1 Sec</source>
+        <translation>プレビュー速度 : 1 秒</translation>
+    </message>
+    <message>
+        <source>Preview Speed : 2 Sec</source>
+        <translation>プレビュー速度 : 2 秒</translation>
+    </message>
+    <message>
+        <source>Preview Speed : 3 Sec</source>
+        <translation>プレビュー速度 : 3 秒</translation>
+    </message>
+    <message>
+        <source>Preview Speed : 5 Sec</source>
+        <translation>プレビュー速度 : 5 秒</translation>
+    </message>
+    <message>
+        <source>Back to Preview</source>
+        <translation>プレビューに戻る</translation>
+    </message>
+    <message>
+        <source>Play Video</source>
+        <translation>ビデオを再生</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>戻る</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>No pictures in this recording</source>
+        <translation>この録画には画像がありません</translation>
     </message>
 </context>
 </TS>

@@ -1,8 +1,10 @@
 #include "korvidappdlg.h"
 
+#include "framegrabber.h"
 #include "language.h"
 #include "logging.h"
 #include "lumacastctrl.h"
+#include "previewvideoctrl.h"
 #include "setup.h"
 #include "skinbutton.h"
 #include "skindialog.h"
@@ -98,6 +100,7 @@ CKorvidAppDlg::CKorvidAppDlg(CVideoLibrary& library, const QString& skinFolder, 
     for (const QString& w : skin_.warnings()) qCWarning(lcWindow) << "skin:" << w;
     applySkinToButtons();
     thumb_->setSkin(&skin_);
+    preview_->setSkin(&skin_);
     playSlider_->setSkin(skin_.bitmap(QLatin1String(skinkey::m_pbmSliderVideoBgLeft)),
                          skin_.bitmap(QLatin1String(skinkey::m_pbmSliderVideoBgMid)));
     volumeSlider_->setBackground(skin_.bitmap(QLatin1String(skinkey::m_pbmSliderAudioBg)));
@@ -123,6 +126,8 @@ CKorvidAppDlg::~CKorvidAppDlg() {
     // The panel's grabs end before their folders are emptied.
     delete thumb_;
     thumb_ = nullptr;
+    delete preview_;
+    preview_ = nullptr;
     playback_->positionTimer()->stop();
     openTimer_.stop();
     // The pipeline and its threads end before the window's parts go.
@@ -173,15 +178,23 @@ void CKorvidAppDlg::createControls() {
         if (button & 2) setFullScreen(!frame_->isFullScreen());
     });
 
+    preview_ = new CPreviewVideoCtrl(library_, this);
+    preview_->hide();
+    preview_->setStatusWindow(playTime_);
+    preview_->setSlider(playSlider_);
+    connect(preview_, &CPreviewVideoCtrl::commandSent, this, &CKorvidAppDlg::onCommand);
+
     thumb_ = new CThumbnailCtrl(library_, this);
     connect(thumb_, &CThumbnailCtrl::fileChosen, this, &CKorvidAppDlg::playChosenFile);
     connect(thumb_, &CThumbnailCtrl::statusText, this, &CKorvidAppDlg::showStatusText);
-    connect(thumb_, &CThumbnailCtrl::toolProblem, this, [this](const QString& text) {
+    auto toolProblem = [this](const QString& text) {
         // One message per run, however many pictures are missing.
         if (toolProblemShown_) return;
         toolProblemShown_ = true;
         showMessage(text);
-    });
+    };
+    connect(thumb_, &CThumbnailCtrl::toolProblem, this, toolProblem);
+    connect(preview_->grabber(), &CAsyncFrameGrabber::toolProblem, this, toolProblem);
 }
 
 void CKorvidAppDlg::connectPlayback() {
@@ -191,7 +204,16 @@ void CKorvidAppDlg::connectPlayback() {
         if (playback_->displayMode() == 0) ownSize_ = false;
         nativeRect_ = QRect(QPoint(0, 0), playback_->pictureSize());
         nativeRect_.moveCenter(videoArea_.center());
+        // Whatever left display mode 2 (a stop, an open) ends the preview pages.
+        if (playback_->displayMode() != 2 && preview_->isActive()) {
+            preview_->stop();
+            release(IDC_PREVIEW);
+        }
         placeViewer();
+    });
+    connect(playback_, &CPlaybackController::aboutToPlay, this, [this] {
+        leavePreview();
+        preview_->reset();
     });
     connect(playback_, &CPlaybackController::mediaEnded, this, [this] {
         if (frame_->isFullScreen()) setFullScreen(false);
@@ -376,10 +398,19 @@ void CKorvidAppDlg::layoutWindow() {
     nativeRect_.moveCenter(videoArea_.center());
 
     placeViewer();
+    if (playback_->displayMode() == 2) preview_->rebuild();
     update();
 }
 
 void CKorvidAppDlg::placeViewer() {
+    if (playback_->displayMode() == 2) {
+        preview_->setGeometry(videoArea_);
+        preview_->show();
+        preview_->raise();
+    } else {
+        preview_->setGeometry(0, 0, 0, 0);
+        preview_->hide();
+    }
     if (playback_->displayMode() != 1) {
         viewer_->setGeometry(0, 0, 0, 0);
         viewer_->hide();
@@ -443,6 +474,7 @@ void CKorvidAppDlg::keyPressEvent(QKeyEvent* e) {
 
 void CKorvidAppDlg::closeEvent(QCloseEvent* e) {
     if (exitBox_) exitBox_->close();
+    leavePreview();
     e->accept();
 }
 

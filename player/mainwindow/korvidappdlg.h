@@ -19,6 +19,7 @@
 #include <vector>
 
 class CLumacastCtrl;
+class CPreviewVideoCtrl;
 class CSkinButton;
 class CSkinEdit;
 class CThumbnailCtrl;
@@ -54,6 +55,7 @@ public:
     CSkinEdit* playTimeField() const { return playTime_; }
     CLumacastCtrl* viewer() const { return viewer_; }
     CThumbnailCtrl* thumbnailCtrl() const { return thumb_; }
+    CPreviewVideoCtrl* previewCtrl() const { return preview_; }
 
     // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
     // panel (what the Open Folder and Open Files dialogs lead to).
@@ -145,6 +147,10 @@ private:
     void toggleFilter(int id);
     void choosePanelPage(int id);
     void changeRatio();
+    void startPreview();
+    void playFromPreview();
+    // The preview pages give the video area back.
+    void leavePreview();
     void showMessage(const QString& text);
     void showStatusText(const QString& text);
 
@@ -161,6 +167,7 @@ private:
     CSkinEdit* playTime_ = nullptr;
     CXSliderCtrl* volumeSlider_ = nullptr;
     CThumbnailCtrl* thumb_ = nullptr;
+    CPreviewVideoCtrl* preview_ = nullptr;
     bool toolProblemShown_ = false;
     std::vector<CSkinButton*> buttons_;
     std::map<int, CSkinButton*> byId_;

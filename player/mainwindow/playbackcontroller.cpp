@@ -94,6 +94,7 @@ int CPlaybackController::startPosition(std::int64_t fileStart, std::uint32_t ind
 }
 
 void CPlaybackController::openAndPlay(const QString& path) {
+    emit aboutToPlay();
     if (isPlaying()) stop();
     CVideoLibrary::clearSizedThumbnails();
 
@@ -326,6 +327,38 @@ void CPlaybackController::playFirstFile() {
     parts_.slider->setRecording(0);
     currentPath_ = QString::fromStdString(library_.filePath(0));
     openAndPlay(currentPath_);
+    parts_.panel->update();
+}
+
+void CPlaybackController::enterPreview(int file) {
+    if (file < 0 || file >= library_.fileCount()) return;
+    currentFileIndex_ = file;
+    currentPath_ = QString::fromStdString(library_.filePath(file));
+    parts_.panel->markSelection(file);
+    parts_.slider->setRange(0, library_.length(file));
+    parts_.slider->setRecording(file);
+    displayMode_ = 2;
+    emit displayChanged();
+}
+
+void CPlaybackController::leavePreview() {
+    if (displayMode_ != 2) return;
+    displayMode_ = 0;
+    emit displayChanged();
+}
+
+void CPlaybackController::playFromOffset(int file, int offset) {
+    if (file < 0 || file >= library_.fileCount()) return;
+    stop();
+    currentFileIndex_ = file;
+    parts_.panel->markSelection(file);
+    parts_.playTime->setText(tr("Playing Video.."));
+    parts_.playTime->repaint();
+    parts_.slider->setRecording(file);
+    currentPath_ = QString::fromStdString(library_.filePath(file));
+    startOffset_ = offset;
+    openAndPlay(currentPath_);
+    currentFileIndex_ = file;
     parts_.panel->update();
 }
 

@@ -63,8 +63,14 @@ public:
     // Seconds from the file's start at which the next open starts playing.
     int startOffset() const { return startOffset_; }
     void setStartOffset(int seconds) { startOffset_ = seconds; }
-    // 0 nothing shown, 1 the video shown.
+    // 0 nothing shown, 1 the video shown, 2 the preview pages shown.
     int displayMode() const { return displayMode_; }
+    // The preview pages take the video's place for a file: it becomes the
+    // current one, marked in the panel and shown by the slider.
+    void enterPreview(int file);
+    void leavePreview();
+    // Plays a file from an offset in seconds (a preview picture was chosen).
+    void playFromOffset(int file, int offset);
     // Picture size of the recording last opened.
     QSize pictureSize() const { return pictureSize_; }
     QTimer* positionTimer() { return &positionTimer_; }
@@ -108,6 +114,8 @@ signals:
     void displayChanged();
     // The recording played to its end and the window went idle.
     void mediaEnded();
+    // A recording is about to be handed to the viewer.
+    void aboutToPlay();
 
 private:
     // Stops the viewer; keepChoice leaves the panel's selection and the slider as they are.

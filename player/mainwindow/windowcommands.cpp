@@ -5,10 +5,12 @@
 
 #include "indexrecovery.h"
 #include "logging.h"
+#include "previewvideoctrl.h"
 #include "setup.h"
 #include "skinbutton.h"
 #include "thumbnailctrl.h"
 #include "videolibrary.h"
+#include "videoplayslider.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -50,16 +52,21 @@ void CKorvidAppDlg::buildCommandTable() {
              release(IDC_MINIMIZE);
              showMinimized();
          }},
-        {IDC_PLAY_SLIDER, [p] { p->seekToSlider(); }},
+        {IDC_PLAY_SLIDER,
+         [this, p] {
+             // In display mode 2 the slider pages the preview instead.
+             if (p->displayMode() == 2) preview_->seek(playSlider_->value());
+             else p->seekToSlider();
+         }},
         {IDC_EXPORT_A, [this] { exportCommand(IDC_EXPORT_A); }},
         {IDC_EXPORT_B, [this] { exportCommand(IDC_EXPORT_B); }},
         {IDC_EXPORT_AVI, [this] { exportCommand(IDC_EXPORT_AVI); }},
         {IDC_EXPORT_JPEG, [this] { exportCommand(IDC_EXPORT_JPEG); }},
         {IDC_FILE_RECOVERY, thenRelease(IDC_FILE_RECOVERY, &CKorvidAppDlg::recoverIndex)},
         {IDC_THUMBNAIL, [this] { playback_->playChosenFile(thumb_->selectedFile()); }},
-        {IDC_PREVIEW_CHOSEN, [this] { notAvailable(IDC_PREVIEW_CHOSEN); }},
+        {IDC_PREVIEW_CHOSEN, [this] { playFromPreview(); }},
         {IDC_MAXIMIZE, [this] { toggleMaximise(); }},
-        {IDC_PREVIEW, [this] { notAvailable(IDC_PREVIEW); }},
+        {IDC_PREVIEW, [this] { startPreview(); }},
         {IDC_SETUP, [this] { showSetup(); }},
         {IDC_BACKUP, [this] { notAvailable(IDC_BACKUP); }},
         {IDC_TAB_CALENDAR, [this] { choosePanelPage(IDC_TAB_CALENDAR); }},
@@ -151,6 +158,7 @@ void CKorvidAppDlg::toggleFilter(int id) {
     // Inactive (the second image set) means the kind is shown.
     b->setActive(!b->active());
     const int bit = id == IDC_FILTER_A ? 0x01 : id == IDC_FILTER_E ? 0x02 : id == IDC_FILTER_M ? 0x04 : 0x08;
+    leavePreview();
     const int playing = playback_->isPlaying() ? thumb_->selectedFile() : -1;
     thumb_->setFilterBit(bit, !b->active());
     // A recording the filter no longer lists cannot stay the one playing.
@@ -171,6 +179,7 @@ void CKorvidAppDlg::openRecordings(const QString& text) {
     playback_->stop();
     playback_->setCurrentPath(text);
     playback_->forgetCurrentFile();
+    preview_->reset();
     CVideoLibrary::clearThumbnails();
     library_.scan(text.toStdString());
     afterOpen();
@@ -181,6 +190,7 @@ void CKorvidAppDlg::openRecordingFiles(const QStringList& files) {
     playback_->stop();
     playback_->setCurrentPath(files.join(QLatin1Char('|')));
     playback_->forgetCurrentFile();
+    preview_->reset();
     CVideoLibrary::clearThumbnails();
     std::vector<std::string> paths;
     for (const QString& f : files) paths.push_back(f.toStdString());
@@ -250,4 +260,42 @@ void CKorvidAppDlg::openFilesDialog() {
         openRecordingFiles(files);
     });
     dlg->open();
+}
+
+void CKorvidAppDlg::startPreview() {
+    const int file = thumb_->selectedFile();
+    if (file < 0 || file >= library_.fileCount()) {
+        release(IDC_PREVIEW);
+        showMessage(tr("No video selected"));
+        return;
+    }
+    if (playback_->displayMode() == 2) {
+        showButtons({IDC_PREVIEW}, {});
+        return;
+    }
+    const int position = playSlider_->value();
+    showStatusText(tr("Preparing Preview..."));
+    playback_->stop();
+    playback_->enterPreview(file);
+    preview_->start(file, position);
+    // The page's keys work at once.
+    preview_->setFocus();
+    playSlider_->setEnabled(true);
+    showButtons({IDC_PREVIEW}, {});
+    qCDebug(lcWindow) << "preview of" << library_.filePath(file).c_str() << "from" << preview_->pageStart()
+                      << "s";
+}
+
+void CKorvidAppDlg::playFromPreview() {
+    const int offset = preview_->chosenOffset();
+    const int file = preview_->fileIndex();
+    leavePreview();
+    if (offset < 0 || file < 0) return;
+    playback_->playFromOffset(file, offset);
+}
+
+void CKorvidAppDlg::leavePreview() {
+    if (preview_->isActive()) preview_->stop();
+    release(IDC_PREVIEW);
+    playback_->leavePreview();
 }

@@ -1,14 +1,20 @@
 // Run with a Japanese locale (see CMakeLists.txt).
+#include "framegrabber.h"
+#include "generator.h"
 #include "korvidapp.h"
 #include "korvidappdlg.h"
 #include "language.h"
 #include "playertest.h"
+#include "previewvideoctrl.h"
 #include "setup.h"
 #include "skinbutton.h"
 #include "skindialog.h"
+#include "testrecordings.h"
+#include "videolibrary.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -96,4 +102,41 @@ TEST(Japanese, IndexRecoveryAsksForAFolderInJapanese) {
     }));
     EXPECT_TRUE(box->text().startsWith(QStringLiteral("インデックスファイルを復旧するには")));
     box->done(0);
+}
+
+TEST(Japanese, PreviewTextsAreTranslated) {
+    CSetup setup;
+    CVideoLibrary library;
+    CKorvidAppDlg win(library, binDir(), QString(), &setup);
+    win.show();
+    win.onCommand(IDC_PREVIEW);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(playertest::waitUntil([&] {
+        for (QMessageBox* b : win.findChildren<QMessageBox*>())
+            if (b->isVisible()) box = b;
+        return box != nullptr;
+    }));
+    EXPECT_EQ(box->text(), QStringLiteral("ビデオが選択されていません"));
+    box->done(0);
+
+    testrec::TempDir dir;
+    qmr3::GenOptions o;
+    o.fps = 1;
+    o.gop = 1;
+    o.seconds = 20;
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("20261201_120000.qmr3"), o).ok);
+    CVideoLibrary lib;
+    lib.scanFolder(dir.path());
+    CPreviewVideoCtrl pv(lib);
+    QLineEdit status;
+    pv.setStatusWindow(&status);
+    pv.grabber()->grabber().setFfmpegPath("");
+    pv.resize(900, 600);
+    pv.show();
+    pv.start(0, 0);
+    ASSERT_TRUE(playertest::waitUntil([&] { return !pv.isBuilding(); }));
+    playertest::moveTo(&pv, pv.elementRect(CPreviewVideoCtrl::LastPage).center(), false);
+    EXPECT_EQ(pv.hoverText(), QStringLiteral("最後のページ"));
+    playertest::moveTo(&pv, pv.elementRect(CPreviewVideoCtrl::Interval10 + 3).center(), false);
+    EXPECT_EQ(pv.hoverText(), QStringLiteral("間隔 : 60 秒"));
 }

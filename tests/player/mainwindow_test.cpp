@@ -113,7 +113,8 @@ TEST_F(MainWindow, EveryButtonClickedReachesItsCommand) {
     says(m_btnMainChangeRatio, QStringLiteral("Available only while playing video"));
     for (const char* key : {m_btnAVIExport_A, m_btnAVIExport_B, m_btnAVIExport, m_btnJPEGExport})
         says(key, notOpened);
-    for (const char* key : {m_btnNavPreview, m_btnMainBackup, m_btnMainHelp}) says(key, notHere);
+    says(m_btnNavPreview, QStringLiteral("No video selected"));
+    for (const char* key : {m_btnMainBackup, m_btnMainHelp}) says(key, notHere);
 
     clickButton(m_btnMainSetup);
     CSetupDialog* setupDlg = nullptr;
@@ -401,9 +402,14 @@ TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle) {
 
 TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp) {
     // Help also answers F1.
-    for (int id : {IDC_PREVIEW, IDC_BACKUP, IDC_HELP, IDC_PREVIEW_CHOSEN})
+    for (int id : {IDC_BACKUP, IDC_HELP})
         ASSERT_NO_FATAL_FAILURE(
             expectCommandSays(id, QStringLiteral("This function is not available in this version.")));
+    // No preview picture was chosen: nothing plays and nothing is said.
+    win->onCommand(IDC_PREVIEW_CHOSEN);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(openMessageBox(win.get()), nullptr);
+    EXPECT_FALSE(win->isPlaying());
     EXPECT_EQ(win->displayMode(), 0);
 }
 
