@@ -38,7 +38,9 @@ qmr3::GenOptions everySecond(int seconds) {
 // waits for release() when held (at most half a minute, so that a window
 // that waited for it would come back and fail the test rather than hang);
 // the call numbers in failing make nothing.
+// Stands in for ffmpeg; every grab of its lifetime goes through it.
 struct FakeTool {
+    playertest::ToolGrabs forced;
     testrec::TempDir dir;
     std::string path = dir.file("ffmpeg");
     explicit FakeTool(bool held = false, std::vector<int> failing = {}) {
