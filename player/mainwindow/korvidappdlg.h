@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framelesswindow.h"
+#include "helpdlg.h"
 #include "korvidcommands.h"
 #include "playbackcontroller.h"
 #include "skin.h"
@@ -56,6 +57,8 @@ public:
     CLumacastCtrl* viewer() const { return viewer_; }
     CThumbnailCtrl* thumbnailCtrl() const { return thumb_; }
     CPreviewVideoCtrl* previewCtrl() const { return preview_; }
+    // The help dialog while it is open.
+    CHelpDlg* helpDialog() const { return help_; }
 
     // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
     // panel (what the Open Folder and Open Files dialogs lead to).
@@ -138,6 +141,7 @@ private:
     // Command handlers.
     void askExit();
     void showSetup();
+    void showHelp();
     void recoverIndex();
     void exportCommand(int id);
     void notAvailable(int id);
@@ -186,5 +190,6 @@ private:
 
     QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
+    QPointer<CHelpDlg> help_;
     bool templateReported_ = false;
 };

@@ -32,6 +32,8 @@ public:
     void setDragLimit(int y) { dragLimit_ = y; }
 
 protected:
+    // A background from elsewhere than the program folder (the help folder).
+    void setBackground(const QPixmap& picture) { background_ = picture; }
     void paintEvent(QPaintEvent*) override;
     void showEvent(QShowEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
