@@ -7,6 +7,7 @@
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -123,10 +124,20 @@ int CKorvidApp::run() {
         sigaction(SIGHUP, &sa, nullptr);
     }
 
+    const QStringList args = arguments();
+    const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
     CSingleInstance instance;
     if (!instance.becomePrimary()) {
-        // Another player runs: bring it forward, whatever our command line.
-        if (!instance.notifyPrimary()) {
+        // Another player runs: it comes forward and opens what we were given.
+        QString open = path;
+        while (open.startsWith(QLatin1Char('"'))) open.remove(0, 1);
+        while (open.endsWith(QLatin1Char('"'))) open.chop(1);
+        if (!open.isEmpty()) {
+            const QFileInfo info(open);
+            open = info.absoluteFilePath();
+            if (info.isDir() && !open.endsWith(QLatin1Char('/'))) open += QLatin1Char('/');
+        }
+        if (!instance.notifyPrimary(5000, open)) {
             qCWarning(lcApp) << "another start holds" << instance.serverName() << "but does not answer";
             return 1;
         }
@@ -138,12 +149,14 @@ int CKorvidApp::run() {
     CComponentRegistrar registrar;
     const auto registration = registrar.start(programFolder);
 
-    const QStringList args = arguments();
-    const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
     CKorvidAppDlg window(library_, programFolder, version, &setup_, path);
     connect(&instance, &CSingleInstance::raiseRequested, &window, [&window] {
         qCInfo(lcApp) << "brought forward by a second start";
         window.bringToFront();
+    });
+    connect(&instance, &CSingleInstance::openRequested, &window, [&window](const QString& path) {
+        qCInfo(lcApp) << "opening" << path << "for a second start";
+        window.openByPath(path);
     });
     window.show();
 

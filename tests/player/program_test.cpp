@@ -74,6 +74,35 @@ TEST_F(Program, SecondStartBringsTheFirstForwardAndEnds) {
     EXPECT_EQ(first.state(), QProcess::Running) << "the first one keeps running";
 }
 
+TEST_F(Program, ASecondStartWithARecordingHandsItToTheFirstWhichPlaysIt) {
+    qmr3::GenOptions o;
+    o.fps = 10;
+    o.gop = 10;
+    o.seconds = 20;
+    ASSERT_TRUE(qmr3::generateRecording(scratch.filePath(QStringLiteral("handed.qmr3")).toStdString(), o).ok);
+    QProcessEnvironment e = env;
+    e.insert(QStringLiteral("KORVID_AUDIO_SINK"), QStringLiteral("fakesink"));
+    e.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("korvid.playback.debug=true"));
+    start(first, {}, &e);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(serverName); }, 15000)) << "the first start listens";
+    // A name relative to where the second one was started.
+    second.setWorkingDirectory(scratch.path());
+    start(second, {QStringLiteral("handed.qmr3")});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString full = QDir(scratch.path()).filePath(QStringLiteral("handed.qmr3"));
+    QByteArray said;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            said += first.readAllStandardError();
+            return said.contains(("playing \"" + full + "\"").toUtf8());
+        },
+        15000))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("brought forward"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
 TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn) {
     QProcessEnvironment e = env;
     e.insert(QStringLiteral("KORVID_SCREENSHOT"), scratch.filePath(QStringLiteral("a.png")));
