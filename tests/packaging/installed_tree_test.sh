@@ -80,8 +80,11 @@ else
     check "the magic rule matches a recording" test "$magic" = ab3f71debb
 fi
 
-if grep -q thumbnail <<<"$("$prefix/bin/qmr3tool" 2>&1)"; then
-    check "thumbnailer writes a PNG" "$prefix/bin/qmr3tool" thumbnail "$rec" "$work/thumb.png" --size 128
-    check "thumbnail is a PNG of at most 128 pixels" bash -c 'file "$1" | grep -q -E "PNG image data, 128 x|PNG image data, [0-9]+ x 128"' _ "$work/thumb.png"
-fi
+# The thumbnailer as its entry names it (%i %o --size %s).
+exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/thumbnailers/korvid.thumbnailer")
+exec_line=${exec_line//%i/$rec}
+exec_line=${exec_line//%o/$work/thumb.png}
+exec_line=${exec_line//%s/128}
+check "thumbnailer entry runs" env PATH="$prefix/bin:$PATH" $exec_line
+check "thumbnail is a PNG 128 pixels wide" bash -c 'file "$1" | grep -q "PNG image data, 128 x"' _ "$work/thumb.png"
 exit $fail

@@ -1015,7 +1015,8 @@ int main(int argc, char** argv) {
     // The application icon in the sizes of the hicolor theme.
     if (argc == 3) {
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-            const QString dir = QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[2])).arg(size);
+            const QString dir =
+                QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[2])).arg(size);
             if (!QDir().mkpath(dir) || !programIcon(size).save(dir + QStringLiteral("/korvid.png"))) {
                 std::fprintf(stderr, "skingen: cannot write the %dx%d icon\n", size, size);
                 return 1;
