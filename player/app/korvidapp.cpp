@@ -57,6 +57,29 @@ bool CKorvidApp::installTranslations(QCoreApplication* app) {
     return ok;
 }
 
+QString CKorvidApp::commandLinePath(const QStringList& arguments, bool absolute) {
+    const QStringList words = arguments.mid(1);
+    if (words.isEmpty()) return QString();
+    const auto whole = [absolute](const QString& p) {
+        if (!absolute || p.isEmpty()) return p;
+        const QFileInfo info(p);
+        QString full = info.absoluteFilePath();
+        if (info.isDir() && !full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
+        return full;
+    };
+    bool allFiles = words.size() > 1;
+    for (const QString& w : words) allFiles = allFiles && QFileInfo(w).isFile();
+    if (allFiles) {
+        QStringList files;
+        for (const QString& w : words) files << whole(w);
+        return files.join(QLatin1Char('|'));
+    }
+    QString text = words.join(QLatin1Char(' '));
+    while (text.startsWith(QLatin1Char('"'))) text.remove(0, 1);
+    while (text.endsWith(QLatin1Char('"'))) text.chop(1);
+    return whole(text);
+}
+
 void CKorvidApp::nameSettings() {
     QCoreApplication::setOrganizationName(QStringLiteral("Korvid"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvid"));
@@ -124,19 +147,11 @@ int CKorvidApp::run() {
         sigaction(SIGHUP, &sa, nullptr);
     }
 
-    const QStringList args = arguments();
-    const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
+    const QString path = commandLinePath(arguments(), false);
     CSingleInstance instance;
     if (!instance.becomePrimary()) {
         // Another player runs: it comes forward and opens what we were given.
-        QString open = path;
-        while (open.startsWith(QLatin1Char('"'))) open.remove(0, 1);
-        while (open.endsWith(QLatin1Char('"'))) open.chop(1);
-        if (!open.isEmpty()) {
-            const QFileInfo info(open);
-            open = info.absoluteFilePath();
-            if (info.isDir() && !open.endsWith(QLatin1Char('/'))) open += QLatin1Char('/');
-        }
+        const QString open = commandLinePath(arguments(), true);
         if (!instance.notifyPrimary(5000, open)) {
             qCWarning(lcApp) << "another start holds" << instance.serverName() << "but does not answer";
             return 1;

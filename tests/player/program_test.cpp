@@ -1,9 +1,11 @@
 // The program itself, started as real processes.
 #include "generator.h"
 #include "playertest.h"
+#include "korvidapp.h"
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -101,6 +103,28 @@ TEST_F(Program, ASecondStartWithARecordingHandsItToTheFirstWhichPlaysIt) {
         << said.toStdString();
     EXPECT_TRUE(said.contains("brought forward"));
     EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(Program, CommandLinesOfFileManagersAndShells) {
+    const QString a = scratch.filePath(QStringLiteral("a.qmr3")),
+                  b = scratch.filePath(QStringLiteral("b c.qmr3"));
+    for (const QString& f : {a, b}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString k = QStringLiteral("korvid");
+    // Several files, as a file manager hands them: a list.
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, a, b}, false), a + "|" + b);
+    // One path with a blank, unquoted; quotes around a path go.
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, b.section(' ', 0, 0), "c.qmr3"}, false), b);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "\"" + a + "\""}, false), a);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k}, true), QString());
+    // Made whole for a running player elsewhere; a folder ends in "/".
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(scratch.path());
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "a.qmr3"}, true), a);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "."}, true), QDir(scratch.path()).absolutePath() + "/");
+    QDir::setCurrent(here);
 }
 
 TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn) {
