@@ -10,6 +10,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
@@ -24,6 +26,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -77,8 +80,33 @@ QString styleSheet(bool japanese) {
         .arg(japanese ? 14 : 14);
 }
 
+// Pictures (screenshots of the program) are shrunk to the text width.
+void fitPictures(QTextDocument& doc) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (!f.charFormat().isImageFormat()) continue;
+            QTextImageFormat img = f.charFormat().toImageFormat();
+            const QVariant data = doc.resource(QTextDocument::ImageResource, QUrl(img.name()));
+            QImage picture = data.value<QImage>();
+            if (picture.isNull()) picture = QImage::fromData(data.toByteArray());
+            if (picture.isNull()) {
+                std::fprintf(stderr, "helpgen: cannot read the picture %s\n", qPrintable(img.name()));
+                std::exit(1);
+            }
+            const double scale = std::min(1.0, double(kTextWidth) / picture.width());
+            img.setWidth(picture.width() * scale);
+            img.setHeight(picture.height() * scale);
+            QTextCursor c(&doc);
+            c.setPosition(f.position());
+            c.setPosition(f.position() + f.length(), QTextCursor::KeepAnchor);
+            c.setCharFormat(img);
+        }
+    }
+}
+
 // Draws one entry's text and cuts it into slices no taller than a view.
-std::vector<Slice> renderEntry(const Entry& e, bool japanese) {
+std::vector<Slice> renderEntry(const Entry& e, bool japanese, const QString& sourceFolder) {
     QTextDocument doc;
     QFont font(japanese ? QStringLiteral("IPAPGothic") : QStringLiteral("Liberation Sans"));
     font.setPixelSize(14);
@@ -87,14 +115,19 @@ std::vector<Slice> renderEntry(const Entry& e, bool japanese) {
     doc.setDocumentMargin(0);
     doc.setTextWidth(kTextWidth);
     const QString heading = e.kind == QLatin1String("CHAPTER") ? QStringLiteral("# ") : QStringLiteral("## ");
+    doc.setBaseUrl(QUrl::fromLocalFile(sourceFolder + QLatin1Char('/')));
     doc.setMarkdown(heading + e.title + QStringLiteral("\n\n") + e.body);
+    fitPictures(doc);
     // Air between paragraphs and lines, headings in the accent colour.
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         QTextCursor c(b);
         QTextBlockFormat f = b.blockFormat();
         const bool listItem = b.textList() != nullptr;
         const bool lastOfList = listItem && (!b.next().isValid() || b.next().textList() != b.textList());
-        f.setLineHeight(japanese ? 135 : 125, QTextBlockFormat::ProportionalHeight);
+        bool picture = false;
+        for (auto it = b.begin(); !it.atEnd() && !picture; ++it)
+            picture = it.fragment().charFormat().isImageFormat();
+        if (!picture) f.setLineHeight(japanese ? 135 : 125, QTextBlockFormat::ProportionalHeight);
         f.setBottomMargin(listItem && !lastOfList ? 2 : 8);
         if (f.headingLevel() > 0) {
             f.setBottomMargin(6);
@@ -126,6 +159,8 @@ std::vector<Slice> renderEntry(const Entry& e, bool japanese) {
             table->cellAt(0, col).setFormat(head);
         }
     }
+    // Lay the document out again with the changed pictures and formats.
+    doc.markContentsDirty(0, doc.characterCount());
     const int total = int(std::ceil(doc.size().height()));
 
     QImage whole(kPageWidth, total + 1, QImage::Format_RGB32);
@@ -142,11 +177,11 @@ std::vector<Slice> renderEntry(const Entry& e, bool japanese) {
     QAbstractTextDocumentLayout* layout = doc.documentLayout();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QRectF r = layout->blockBoundingRect(b);
+        const int top = int(r.top());
         const int bottom = int(std::ceil(r.bottom()));
         while (bottom - cuts.back() > kMaxSlice) {
-            const int top = int(r.top());
-            cuts.push_back(top > cuts.back() + 40 ? top : cuts.back() + kMaxSlice);
-            if (bottom - cuts.back() <= kMaxSlice) break;
+            const bool atTop = top > cuts.back() + 40 && top - cuts.back() <= kMaxSlice;
+            cuts.push_back(atTop ? top : cuts.back() + kMaxSlice);
         }
     }
     cuts.push_back(total);
@@ -234,7 +269,7 @@ int main(int argc, char** argv) {
             ts << e.kind << '|' << e.title << '\n';
             continue;
         }
-        for (const Slice& s : renderEntry(e, japanese)) {
+        for (const Slice& s : renderEntry(e, japanese, QFileInfo(source).absolutePath())) {
             const int need = kGap + s.picture.height();
             if (cursor + need > kPageHeight) {
                 if (!flush()) {
