@@ -101,7 +101,10 @@ int CHelpCtrl::targetAt(QPoint pos) const {
 
 void CHelpCtrl::drawPage() {
     if (size().isEmpty()) return;
-    surface_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    // Sharp on a scaled screen: the surface has the screen's pixels.
+    const qreal dpr = devicePixelRatioF();
+    surface_ = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    surface_.setDevicePixelRatio(dpr);
     surface_.fill(kWhite);
     QPainter p(&surface_);
     p.fillRect(QRect(0, 0, kListWidth, height()), QColor::fromRgba(kListGrey));
@@ -128,6 +131,14 @@ void CHelpCtrl::drawPage() {
         p.drawText(box, Qt::AlignLeft | Qt::AlignTop,
                    p.fontMetrics().elidedText(item.title, Qt::ElideRight, box.width()));
     }
+    // Small marks at the column's edge say the contents go on above or below.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(120, 120, 120));
+    if (listTop_ > 0) p.drawPolygon(QPolygon({QPoint(173, 8), QPoint(179, 8), QPoint(176, 3)}));
+    if (listTop_ + visibleRows() < int(items_.size()))
+        p.drawPolygon(
+            QPolygon({QPoint(173, height() - 8), QPoint(179, height() - 8), QPoint(176, height() - 3)}));
+    p.setBrush(Qt::NoBrush);
     if (shown_ >= 0) {
         const HELPITEM& item = items_[std::size_t(shown_)];
         const QImage& page = pageImage(item.image);
@@ -142,8 +153,8 @@ void CHelpCtrl::drawPage() {
 
 void CHelpCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (surface_.size() != size()) drawPage();
-    p.drawImage(0, 0, surface_);
+    if (surface_.deviceIndependentSize() != QSizeF(size())) drawPage();
+    p.drawImage(QPointF(0, 0), surface_);
     if (hover_ == None) return;
     if (hover_ >= 0) {
         p.setPen(QColor::fromRgba(kHoverFrame));

@@ -132,6 +132,9 @@ TEST(HelpCtrl, ContentsShowTheirPageSlicesAndMoveWithMouseKeysAndWheel) {
     EXPECT_EQ(s.pixel(184, 100), qRgb(255, 255, 255)) << "the page starts at x 185";
     EXPECT_EQ(s.pixel(100, 500), qRgb(0xE6, 0xE6, 0xE6));
     EXPECT_EQ(s.pixel(100, 30), qRgb(0xFF, 0xFF, 0xC8)) << "the shown row is marked";
+    // More contents below the view, none above.
+    EXPECT_EQ(s.pixel(176, 555), qRgb(120, 120, 120));
+    EXPECT_EQ(s.pixel(176, 6), qRgb(0xE6, 0xE6, 0xE6));
 
     // A heading row is never a target; a section row is.
     EXPECT_EQ(ctrl.targetAt(QPoint(50, 10)), CHelpCtrl::None);
@@ -168,6 +171,8 @@ TEST(HelpCtrl, ContentsShowTheirPageSlicesAndMoveWithMouseKeysAndWheel) {
     EXPECT_GT(ctrl.listTop(), 0);
     EXPECT_LT(44 - ctrl.listTop(), ctrl.visibleRows());
     EXPECT_EQ(ctrl.targetAt(QPoint(50, (44 - ctrl.listTop()) * 20 + 5)), 44);
+    EXPECT_EQ(ctrl.surface().pixel(176, 6), qRgb(120, 120, 120)) << "more above";
+    EXPECT_EQ(ctrl.surface().pixel(176, 555), qRgb(0xE6, 0xE6, 0xE6)) << "nothing below";
     ctrl.showNext();
     EXPECT_EQ(ctrl.shownItem(), 1);
     EXPECT_EQ(ctrl.listTop(), 0);
