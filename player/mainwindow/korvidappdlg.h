@@ -18,6 +18,7 @@
 #include <map>
 #include <vector>
 
+class CExportImageDlg;
 class CLumacastCtrl;
 class CSkinButton;
 class CSkinEdit;
@@ -138,6 +139,9 @@ private:
     void showSetup();
     void recoverIndex();
     void exportCommand(int id);
+    void markExportPoint(int id);
+    void exportStill();
+    void giveStillImages(CExportImageDlg* dlg) const;
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -179,5 +183,6 @@ private:
 
     QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
+    QPointer<CExportImageDlg> stillDlg_;
     bool templateReported_ = false;
 };
