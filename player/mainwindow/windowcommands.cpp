@@ -147,8 +147,9 @@ void CKorvidAppDlg::exportStill() {
     }
     const bool wasRunning = playback_->isPlaying() && !playback_->isPaused();
     viewer_->SeekToPause();
+    // Back to playing at normal speed, with the transport buttons saying so.
     auto resume = [this, wasRunning] {
-        if (wasRunning && playback_->isPlaying()) viewer_->SeekToPlay();
+        if (wasRunning && playback_->isPlaying()) playback_->play();
     };
     // A name of this run's own in the program's temporary folder.
     const QString folder = QString::fromStdString(qmr3::temporaryDir());

@@ -272,6 +272,18 @@ TEST_F(StillExport, MarksPauseAndAStillIsSavedFromThePictureOnScreen) {
     ASSERT_TRUE(win->isPlaying());
     EXPECT_EQ(slider->startMark(), -1);
     EXPECT_EQ(slider->endMark(), -1);
+
+    // No temporary folder to write in: said, no dialog, playback goes on.
+    ASSERT_TRUE(advances());
+    const QByteArray temp = qgetenv("KORVID_TEMP_DIR");
+    qputenv("KORVID_TEMP_DIR", "/proc/korvid-nowhere");
+    win->onCommand(IDC_EXPORT_JPEG);
+    qputenv("KORVID_TEMP_DIR", temp);
+    ASSERT_TRUE(waitUntil([&] { return (box = openMessageBox(win.get())) != nullptr; }));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("cannot be written"))) << box->text().toStdString();
+    box->done(QMessageBox::Ok);
+    EXPECT_EQ(dialog(), nullptr);
+    EXPECT_TRUE(advances());
     win->stopPlayback();
 }
 
