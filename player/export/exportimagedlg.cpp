@@ -84,7 +84,6 @@ void CExportImageDlg::setSavePathChooser(SavePathChooser chooser) { chooserHook(
 
 CExportImageDlg::CExportImageDlg(const QString& picturePath, const QString& defaultName, QWidget* parent)
     : CSkinDialog(parent, QStringLiteral("template-exportimage"), QSize(kWidth, kHeight)),
-      picturePath_(picturePath),
       defaultName_(defaultName),
       source_(picturePath),
       output_(source_.size()),

@@ -36,7 +36,6 @@ public:
         IDC_IMAGE_POS_13 = 1089,
         IDC_IMAGE_SAVE = 1090,
     };
-    static constexpr int kCaptionFieldId = 1091;
     static constexpr int kWidth = 925;
     static constexpr int kHeight = 696;
     static constexpr int kDefaultPosition = 13;
@@ -100,7 +99,6 @@ private:
     void storeSettings();
     void repaintPreview();
 
-    QString picturePath_;
     QString defaultName_;
     QImage source_;
     QSize output_;
