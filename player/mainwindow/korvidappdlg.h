@@ -18,6 +18,7 @@
 #include <map>
 #include <vector>
 
+class CExportImageDlg;
 class CLumacastCtrl;
 class CPreviewVideoCtrl;
 class CSkinButton;
@@ -140,6 +141,9 @@ private:
     void showSetup();
     void recoverIndex();
     void exportCommand(int id);
+    void markExportPoint(int id);
+    void exportStill();
+    void giveStillImages(CExportImageDlg* dlg) const;
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -186,5 +190,6 @@ private:
 
     QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
+    QPointer<CExportImageDlg> stillDlg_;
     bool templateReported_ = false;
 };
