@@ -181,6 +181,14 @@ please open the target folder first.</source>
         <source>Preparing Preview...</source>
         <translation>プレビューを準備中...</translation>
     </message>
+    <message>
+        <source>The temporary folder %1 cannot be written.</source>
+        <translation>一時フォルダ %1 に書き込めません。</translation>
+    </message>
+    <message>
+        <source>The picture on screen cannot be taken.</source>
+        <translation>表示中の画像を取得できません。</translation>
+    </message>
 </context>
 <context>
     <name>CPlaybackController</name>
@@ -423,6 +431,53 @@ please open the target folder first.</source>
     <message>
         <source>No pictures in this recording</source>
         <translation>この録画には画像がありません</translation>
+    </message>
+</context>
+<context>
+    <name>CExportImageDlg</name>
+    <message>
+        <source>Export Still Image</source>
+        <translation>静止画の書き出し</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Save as JPEG file</source>
+        <translation>JPEG ファイルとして保存</translation>
+    </message>
+    <message>
+        <source>Show the caption in the preview</source>
+        <translation>キャプションをプレビューに表示</translation>
+    </message>
+    <message>
+        <source>Original Size</source>
+        <translation>元のサイズ</translation>
+    </message>
+    <message>
+        <source>There is no picture to save.</source>
+        <translation>保存する画像がありません。</translation>
+    </message>
+    <message>
+        <source>The JPEG picture could not be written.</source>
+        <translation>JPEG 画像を書き込めませんでした。</translation>
+    </message>
+    <message>
+        <source>Save Still Image</source>
+        <translation>静止画の保存</translation>
+    </message>
+    <message>
+        <source>JPEG file</source>
+        <translation>JPEG ファイル</translation>
+    </message>
+    <message>
+        <source>All Files</source>
+        <translation>すべてのファイル</translation>
+    </message>
+    <message>
+        <source>The still image could not be saved to %1.</source>
+        <translation>静止画を %1 に保存できませんでした。</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include <map>
 #include <vector>
 
+class CExportImageDlg;
 class CLumacastCtrl;
 class CPreviewVideoCtrl;
 class CSkinButton;
@@ -144,6 +145,9 @@ private:
     void showHelp();
     void recoverIndex();
     void exportCommand(int id);
+    void markExportPoint(int id);
+    void exportStill();
+    void giveStillImages(CExportImageDlg* dlg) const;
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -191,5 +195,6 @@ private:
     QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
     QPointer<CHelpDlg> help_;
+    QPointer<CExportImageDlg> stillDlg_;
     bool templateReported_ = false;
 };

@@ -3,12 +3,16 @@
 // panel pages, opening recordings).
 #include "korvidappdlg.h"
 
+#include "exportimagedlg.h"
 #include "helpdlg.h"
 #include "indexrecovery.h"
 #include "logging.h"
+#include "lumacastctrl.h"
 #include "previewvideoctrl.h"
 #include "setup.h"
 #include "skinbutton.h"
+#include "skinkeys.h"
+#include "tempdirs.h"
 #include "thumbnailctrl.h"
 #include "videolibrary.h"
 #include "videoplayslider.h"
@@ -18,6 +22,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTemporaryFile>
+
+#include <memory>
 
 namespace {
 
@@ -142,8 +149,95 @@ void CKorvidAppDlg::exportCommand(int id) {
     release(id);
     // Movie clips are also made from files marked for backup without anything playing.
     const bool haveSource = playback_->isPlaying() || (id == IDC_EXPORT_AVI && library_.markedCount() > 0);
-    if (!haveSource) showMessage(tr("Video is not opened."));
-    else notAvailable(id);
+    if (!haveSource) {
+        showMessage(tr("Video is not opened."));
+        return;
+    }
+    switch (id) {
+    case IDC_EXPORT_A:
+    case IDC_EXPORT_B: markExportPoint(id); break;
+    case IDC_EXPORT_JPEG: exportStill(); break;
+    default: notAvailable(id);
+    }
+}
+
+void CKorvidAppDlg::markExportPoint(int id) {
+    const int at = playSlider_->value();
+    if (id == IDC_EXPORT_A) playSlider_->setStartMark(at);
+    else playSlider_->setEndMark(at);
+    playSlider_->update();
+    playback_->pause();
+}
+
+void CKorvidAppDlg::exportStill() {
+    if (stillDlg_ && stillDlg_->isVisible()) {
+        stillDlg_->raise();
+        return;
+    }
+    const bool wasRunning = playback_->isPlaying() && !playback_->isPaused();
+    viewer_->SeekToPause();
+    // Back to playing at normal speed, with the transport buttons saying so.
+    auto resume = [this, wasRunning] {
+        if (wasRunning && playback_->isPlaying()) playback_->play();
+    };
+    // A name of this run's own in the program's temporary folder.
+    const QString folder = QString::fromStdString(qmr3::temporaryDir());
+    QDir().mkpath(folder);
+    auto picture = std::make_shared<QTemporaryFile>(folder + QStringLiteral("still-XXXXXX.jpg"));
+    if (!picture->open()) {
+        showMessage(tr("The temporary folder %1 cannot be written.").arg(QDir::toNativeSeparators(folder)));
+        resume();
+        return;
+    }
+    picture->close();
+    // Without a picture there is nothing to export; said rather than shown empty.
+    if (viewer_->SnapShot(picture->fileName()) != 0) {
+        qCWarning(lcWindow) << "no snapshot of the picture on screen";
+        showMessage(tr("The picture on screen cannot be taken."));
+        resume();
+        return;
+    }
+    short y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    viewer_->GetCurrTime(&y, &mo, &d, &h, &mi, &s);
+    const QString name = QString::asprintf("%04d%02d%02d-%02d%02d%02d", y, mo, d, h, mi, s);
+
+    auto* dlg = new CExportImageDlg(picture->fileName(), name, this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    giveStillImages(dlg);
+    stillDlg_ = dlg;
+    connect(dlg, &QDialog::finished, this, [picture, resume] {
+        picture->remove();
+        resume();
+    });
+    dlg->open();
+}
+
+void CKorvidAppDlg::giveStillImages(CExportImageDlg* dlg) const {
+    using namespace skinkey;
+    // The two standard sizes have their own pictures for 576 and 480 line recordings.
+    const bool lines576 = playback_->pictureSize().height() % 288 == 0;
+    const std::pair<int, const char*> families[] = {
+        {CExportImageDlg::IDC_IMAGE_CLOSE, m_pbmHelpExit},
+        {CExportImageDlg::IDC_IMAGE_SAVE, m_pbmImageSave},
+        {CExportImageDlg::IDC_IMAGE_SIZE_LARGE, lines576 ? m_pbmImageR704x576 : m_pbmImageR704x480},
+        {CExportImageDlg::IDC_IMAGE_SIZE_SMALL, lines576 ? m_pbmImageR352x288 : m_pbmImageR352x240},
+        {CExportImageDlg::IDC_IMAGE_SIZE_SOURCE, m_pbmImageROriginal},
+        {CExportImageDlg::IDC_IMAGE_APPLY, m_pbmImageCaption},
+        {CExportImageDlg::IDC_IMAGE_POS_0, m_pbmImageCLeft},
+        {CExportImageDlg::IDC_IMAGE_POS_1, m_pbmImageCLeft},
+        {CExportImageDlg::IDC_IMAGE_POS_2, m_pbmImageCLeft},
+        {CExportImageDlg::IDC_IMAGE_POS_3, m_pbmImageCLeft},
+        {CExportImageDlg::IDC_IMAGE_POS_10, m_pbmImageCRight},
+        {CExportImageDlg::IDC_IMAGE_POS_11, m_pbmImageCRight},
+        {CExportImageDlg::IDC_IMAGE_POS_12, m_pbmImageCRight},
+        {CExportImageDlg::IDC_IMAGE_POS_13, m_pbmImageCRight},
+    };
+    for (const auto& [id, family] : families) {
+        auto image = [this, family = family](const char* state) {
+            return skin_.bitmap(QLatin1String(family) + QLatin1String(state));
+        };
+        dlg->setButtonImages(id, image(kNM), image(kRO), image(kCK));
+    }
 }
 
 void CKorvidAppDlg::notAvailable(int id) {

@@ -52,6 +52,7 @@ void CSkinDialog::paintEvent(QPaintEvent*) {
     CMemDC mem(&p, rect());
     if (background_.isNull()) mem->fillRect(rect(), QColor(16, 18, 22));
     else mem->drawPixmap(rect(), background_);
+    paintOver(*mem.painter());
 }
 
 void CSkinDialog::showEvent(QShowEvent* e) {

@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QRegion>
 
+class QPainter;
+
 // Snapping of a dragged window: a bottom (right) edge within 20 pixels of the
 // screen height (width) puts the window at screen - snapSize; a top (left)
 // edge from -20 to 19 goes to 0. Returns the new top-left corner.
@@ -34,6 +36,8 @@ public:
 protected:
     // A background from elsewhere than the program folder (the help folder).
     void setBackground(const QPixmap& picture) { background_ = picture; }
+    // Drawn over the background in the same off-screen pass.
+    virtual void paintOver(QPainter&) {}
     void paintEvent(QPaintEvent*) override;
     void showEvent(QShowEvent*) override;
     void mousePressEvent(QMouseEvent*) override;

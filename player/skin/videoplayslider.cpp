@@ -1,10 +1,12 @@
 #include "videoplayslider.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -103,6 +105,20 @@ void CVideoPlaySlider::clearMarks() {
     update();
 }
 
+// The labels' boxes are sized for a narrow system font; with a wider one the
+// text is made smaller rather than cut off.
+QFont CVideoPlaySlider::fittedLabelFont(const std::vector<Label>& labels) const {
+    QFont f = font();
+    for (int pixels = 9;; --pixels) {
+        f.setPixelSize(pixels);
+        const QFontMetrics metrics(f);
+        const bool fits = std::all_of(labels.begin(), labels.end(), [&](const Label& l) {
+            return metrics.horizontalAdvance(l.text) <= l.rect.width();
+        });
+        if (fits || pixels <= 6) return f;
+    }
+}
+
 CVideoPlaySlider::Timeline CVideoPlaySlider::timeline() const {
     Timeline t;
     if (index_ < 0) return t;
@@ -124,6 +140,7 @@ CVideoPlaySlider::Timeline CVideoPlaySlider::timeline() const {
             t.labels.push_back({QRect(left, 20, 35, 10), when.toString(QStringLiteral("HH:mm:ss"))});
         }
     }
+    t.labelFont = fittedLabelFont(t.labels);
     for (const QMR3VIDEOCLIP& c : clips_) {
         if (c.endTime < c.startTime) continue;
         t.clips.push_back(
@@ -175,9 +192,7 @@ void CVideoPlaySlider::redraw() {
         p.drawLine(k.x + 1, 10, k.x + 1, 10 + k.length - 1);
     }
     p.setPen(QColor(0xAA, 0xAA, 0xAA));
-    QFont labelFont = font();
-    labelFont.setPixelSize(9);
-    p.setFont(labelFont);
+    p.setFont(t.labelFont);
     for (const Label& l : t.labels)
         p.drawText(l.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, l.text);
     for (const Band& b : t.clips)

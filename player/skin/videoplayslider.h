@@ -42,6 +42,7 @@ public:
     struct Timeline {
         std::vector<Tick> ticks;
         std::vector<Label> labels;
+        QFont labelFont;  // fits every label in its box
         std::vector<Band> clips;
         bool hasHighlight = false;
         Band highlight;
@@ -123,6 +124,7 @@ private:
     double range() const { return double(maximum() - minimum()); }
     int usableWidth() const { return width() - 26; }
     void drawMark(QPainter& p, int pos, const QString& letter) const;
+    QFont fittedLabelFont(const std::vector<Label>& labels) const;
 
     const CVideoLibrary* library_ = nullptr;
     int index_ = -1;

@@ -5,6 +5,7 @@
 #include "xsliderctrl.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QSignalSpy>
 
@@ -73,6 +74,11 @@ TEST_F(PlaySlider, TwelveMinutesLabelMinutesZeroFiveAndTen) {
     EXPECT_EQ(t.labels[0].text, QStringLiteral("08:45:00"));
     EXPECT_EQ(t.labels[1].text, QStringLiteral("08:50:00"));
     EXPECT_EQ(t.labels[2].text, QStringLiteral("08:55:00"));
+    // Each label is drawn whole inside its box, whatever font the system has.
+    const QFontMetrics metrics(t.labelFont);
+    for (const auto& l : t.labels)
+        EXPECT_LE(metrics.horizontalAdvance(l.text), l.rect.width()) << l.text.toStdString();
+    EXPECT_GE(t.labelFont.pixelSize(), 6);
     EXPECT_EQ(t.ticks[10].length, 10);
     EXPECT_EQ(t.ticks[11].length, 5);
 }

@@ -811,7 +811,7 @@ void addPreviewBitmaps(Builder& b) {
 
 // ---- dialog backgrounds ----------------------------------------------------
 
-QImage dialogFrame(int w, int h, const QString& title, const Lang& lang) {
+QImage dialogFrame(int w, int h, const QString& title, const Lang& lang, int barHeight = 34) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(kFill);
     QPainter p(&img);
@@ -822,15 +822,15 @@ QImage dialogFrame(int w, int h, const QString& title, const Lang& lang) {
     QPainterPath head;
     head.addRoundedRect(QRectF(0.5, 0.5, w - 1, 60), 10, 10);
     p.save();
-    p.setClipRect(QRect(0, 0, w, 34));
+    p.setClipRect(QRect(0, 0, w, barHeight));
     p.fillPath(head, kTopBar);
     p.restore();
-    p.fillRect(QRect(1, 34, w - 2, 1), kSeparator);
+    p.fillRect(QRect(1, barHeight, w - 2, 1), kSeparator);
     p.setPen(QPen(kBorder, 1));
     p.drawPath(body);
     p.setFont(lang.font(15, QFont::Bold));
     p.setPen(QColor(230, 234, 240));
-    p.drawText(QRectF(20, 0, w - 80, 34), Qt::AlignVCenter | Qt::AlignLeft, title);
+    p.drawText(QRectF(20, 0, w - 80, barHeight), Qt::AlignVCenter | Qt::AlignLeft, title);
     return img;
 }
 
@@ -846,16 +846,21 @@ void drawSmallLabel(QPainter& p, const QRectF& r, const QString& text, const Lan
 }
 
 QImage exportImageBackground(const Lang& l) {
-    QImage img = dialogFrame(925, 696, l.t("Export Still Image", "静止画の書き出し"), l);
+    // A lower title bar: the caption band above a picture starts at y 30.
+    QImage img = dialogFrame(925, 696, l.t("Export Still Image", "静止画の書き出し"), l, 29);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    drawPanel(p, QRectF(10, 40, 710, 602), QColor(8, 8, 8));
+    // The picture at (12, 50) up to 704 x 576, with a 20-pixel band above or below.
+    drawPanel(p, QRectF(8, 31, 714, 618), QColor(8, 8, 8));
     drawSmallLabel(p, QRectF(729, 52, 178, 22), l.t("Picture size", "画像サイズ"), l);
     drawSmallLabel(p, QRectF(729, 220, 178, 22), l.t("Caption position", "キャプションの位置"), l);
-    drawPanel(p, QRectF(779, 248, 80, 56));
-    drawPanel(p, QRectF(779, 371, 80, 56));
-    drawSmallLabel(p, QRectF(779, 248, 80, 56), l.t("Top", "上"), l, Qt::AlignHCenter);
-    drawSmallLabel(p, QRectF(779, 371, 80, 56), l.t("Bottom", "下"), l, Qt::AlignHCenter);
+    // Left and right buttons of each row; the picture rows lie on the small
+    // preview drawn at (731, 279), 174 x 118.
+    drawPanel(p, QRectF(776, 248, 86, 26));
+    drawPanel(p, QRectF(776, 401, 86, 26));
+    drawSmallLabel(p, QRectF(776, 248, 86, 26), l.t("Above", "上の帯"), l, Qt::AlignHCenter);
+    drawSmallLabel(p, QRectF(776, 401, 86, 26), l.t("Below", "下の帯"), l, Qt::AlignHCenter);
+    drawPanel(p, QRectF(729, 277, 178, 122));
     drawSmallLabel(p, QRectF(14, 660, 100, 26), l.t("Caption", "キャプション"), l);
     drawPanel(p, QRectF(116, 660, 717, 25), QColor(67, 67, 67));
     return img;
