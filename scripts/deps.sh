@@ -5,7 +5,8 @@ KORVID_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg mencoder libgif-dev
-  fonts-liberation fonts-dejavu-core fonts-ipafont-gothic xvfb xauth"
+  fonts-liberation fonts-dejavu-core fonts-ipafont-gothic xvfb xauth
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev fakeroot"
 
 korvid_install_deps() {
     local missing=""

@@ -480,4 +480,40 @@ please open the target folder first.</source>
         <translation>静止画を %1 に保存できませんでした。</translation>
     </message>
 </context>
+<context>
+    <name>CHelpDlg</name>
+    <message>
+        <source>Korvid Help</source>
+        <translation>Korvid ヘルプ</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>The help book cannot be found in %1.
+Please install Korvid again to get it back.</source>
+        <translation>ヘルプが見つかりません (%1)。
+Korvid をインストールし直してください。</translation>
+    </message>
+    <message>
+        <source>help.ini file can&apos;t be opened</source>
+        <translation>help.ini ファイルを開けません</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>... ほか %1 件</translation>
+    </message>
+    <message>
+        <source>Some entries of the help book could not be read and were left out:</source>
+        <translation>ヘルプの次の項目は読み込めなかったため省きました:</translation>
+    </message>
+</context>
+<context>
+    <name>CHelpCtrl</name>
+    <message>
+        <source>The page image %1 of &quot;%2&quot; is missing.</source>
+        <translation>「%2」のページ画像 %1 がありません。</translation>
+    </message>
+</context>
 </TS>

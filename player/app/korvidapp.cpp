@@ -7,6 +7,7 @@
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -54,6 +55,29 @@ bool CKorvidApp::installTranslations(QCoreApplication* app) {
     if (qt->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app->installTranslator(qt);
     return ok;
+}
+
+QString CKorvidApp::commandLinePath(const QStringList& arguments, bool absolute) {
+    const QStringList words = arguments.mid(1);
+    if (words.isEmpty()) return QString();
+    const auto whole = [absolute](const QString& p) {
+        if (!absolute || p.isEmpty()) return p;
+        const QFileInfo info(p);
+        QString full = info.absoluteFilePath();
+        if (info.isDir() && !full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
+        return full;
+    };
+    bool allFiles = words.size() > 1;
+    for (const QString& w : words) allFiles = allFiles && QFileInfo(w).isFile();
+    if (allFiles) {
+        QStringList files;
+        for (const QString& w : words) files << whole(w);
+        return files.join(QLatin1Char('|'));
+    }
+    QString text = words.join(QLatin1Char(' '));
+    while (text.startsWith(QLatin1Char('"'))) text.remove(0, 1);
+    while (text.endsWith(QLatin1Char('"'))) text.chop(1);
+    return whole(text);
 }
 
 void CKorvidApp::nameSettings() {
@@ -123,10 +147,12 @@ int CKorvidApp::run() {
         sigaction(SIGHUP, &sa, nullptr);
     }
 
+    const QString path = commandLinePath(arguments(), false);
     CSingleInstance instance;
     if (!instance.becomePrimary()) {
-        // Another player runs: bring it forward, whatever our command line.
-        if (!instance.notifyPrimary()) {
+        // Another player runs: it comes forward and opens what we were given.
+        const QString open = commandLinePath(arguments(), true);
+        if (!instance.notifyPrimary(5000, open)) {
             qCWarning(lcApp) << "another start holds" << instance.serverName() << "but does not answer";
             return 1;
         }
@@ -138,12 +164,14 @@ int CKorvidApp::run() {
     CComponentRegistrar registrar;
     const auto registration = registrar.start(programFolder);
 
-    const QStringList args = arguments();
-    const QString path = args.size() > 1 ? args.mid(1).join(QLatin1Char(' ')) : QString();
     CKorvidAppDlg window(library_, programFolder, version, &setup_, path);
     connect(&instance, &CSingleInstance::raiseRequested, &window, [&window] {
         qCInfo(lcApp) << "brought forward by a second start";
         window.bringToFront();
+    });
+    connect(&instance, &CSingleInstance::openRequested, &window, [&window](const QString& path) {
+        qCInfo(lcApp) << "opening" << path << "for a second start";
+        window.openByPath(path);
     });
     window.show();
 

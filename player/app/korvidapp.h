@@ -22,6 +22,11 @@ public:
     static bool installTranslations(QCoreApplication* app);
     // Names the settings store ("Korvid", INI format).
     static void nameSettings();
+    // What the command line asks to open: several existing files (a file
+    // manager's %F) joined by "|", otherwise the words joined by blanks (a
+    // path with blanks given without quotes), quotes removed. absolute: made
+    // whole against the current folder, folders ending in "/".
+    static QString commandLinePath(const QStringList& arguments, bool absolute);
     // Dark palette for the standard dialogs and message boxes, matching the skin.
     static void applyLook(QApplication* app);
 

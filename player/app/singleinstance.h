@@ -23,14 +23,19 @@ public:
 
     // True when this process is the first one; it then listens.
     bool becomePrimary();
-    // Asks the first process to come forward; false when it cannot be
-    // reached before the deadline.
-    bool notifyPrimary(int timeoutMs = 5000);
+    // Asks the first process to come forward, and to open and play
+    // openPath when one is given; false when it cannot be reached before
+    // the deadline.
+    bool notifyPrimary(int timeoutMs = 5000, const QString& openPath = QString());
 
 signals:
     void raiseRequested();
+    // A later start was given a folder or recording (an absolute path).
+    void openRequested(const QString& path);
 
 private:
+    void handleRequest(const QByteArray& request);
+
     QString serverName_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;

@@ -1,8 +1,7 @@
 #include "framegrabber.h"
 
 #include "framedecoder.h"
-#include "h264paramsets.h"
-#include "qmr3reader.h"
+#include "keypicture.h"
 #include "redirector.h"
 #include "tempdirs.h"
 #include "toolcommands.h"
@@ -31,13 +30,6 @@ std::string uniqueStem() {
     static std::atomic<unsigned> counter{0};
     return "grab-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + "-" +
            std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000);
-}
-
-// The grabber's own plausibility rule for a packet time stamp.
-bool plausible(const qmr3::Qmr3TimeStamp& t) {
-    const int year = t.fullYear();
-    return year >= 1971 && year <= 2999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
-           t.hour <= 24 && t.minute <= 60 && t.second <= 60;
 }
 
 constexpr int kToolTimeoutMs = 30000;
@@ -197,9 +189,7 @@ std::string FrameGrabber::cachePath(const CVideoLibrary& lib, int index, const s
 }
 
 bool FrameGrabber::deinterlaceFor(std::uint8_t productId, int width) {
-    const bool familyA = productId == 0x41 || productId == 0x49;
-    const bool noDeinterlace = familyA && (width == 640 || width == 320);
-    return !noDeinterlace && productId != 0x49;
+    return keypicture::deinterlaceFor(productId, width);
 }
 
 GrabJob FrameGrabber::makeJob(const CVideoLibrary& lib, int index, const std::string& size,
@@ -247,41 +237,16 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     const bool tool = needsTool(job);
     if (tool && ffmpeg.empty()) return fail("ffmpeg was not found (next to the program or on PATH)");
 
-    const bool familyA = job.productId == 0x41 || job.productId == 0x49;
-    const auto sets = qmr3::parameterSetsFor(familyA ? qmr3::ParamSetFamily::A : qmr3::ParamSetFamily::B,
-                                             job.width, job.height);
-    if (!sets)
-        return fail("no parameter sets for " + std::to_string(job.width) + " x " +
-                    std::to_string(job.height));
-
-    // The first video picture from the start position.
-    qmr3::Qmr3Reader reader;
-    if (!reader.open(job.recording)) return fail("Error Reading First Frame");
-    reader.seek(job.startOffset);
-    std::vector<std::uint8_t> picture;
-    qmr3::Qmr3Reader::Packet packet;
-    for (;;) {
-        const auto status = reader.readNext(packet);
-        if (status == qmr3::Qmr3Reader::Status::Oversized) continue;
-        if (status != qmr3::Qmr3Reader::Status::Ok) break;
-        if (packet.header.stream == qmr3::kStreamVideo && plausible(packet.header.time)) {
-            // A motion map in front of the picture is not part of the coded stream.
-            const std::uint32_t skip =
-                packet.header.hasMotionMap() ? std::uint32_t(qmr3::kMotionMapBytes) : 0;
-            if (packet.payloadLength <= skip + 4) continue;
-            picture.assign(packet.payload + skip, packet.payload + packet.payloadLength - 4);
-            if (picture.size() % 2) picture.push_back(0);
-            break;
-        }
-    }
-    reader.close();
-    if (picture.empty()) return fail("no picture found in " + job.recording);
+    std::string firstError;
+    const auto coded = keypicture::firstPicture(job.recording, job.startOffset, job.productId, job.width,
+                                                job.height, &firstError);
+    if (!coded) return fail(firstError);
+    const std::vector<std::uint8_t>& picture = coded->picture;
 
     const std::string stem = qmr3::temporaryDir() + uniqueStem();
     if (!tool) {
         if (cancel && cancel->load()) return fail("cancelled");
-        std::vector<std::uint8_t> stream(sets->begin(), sets->end());
-        stream.insert(stream.end(), picture.begin(), picture.end());
+        const std::vector<std::uint8_t> stream = coded->stream();
         std::string why;
         const auto bmp =
             grabdecode::pictureAsBmp(stream, job.width, job.height, deinterlaceFor(job.productId, job.width),
@@ -295,7 +260,7 @@ std::string FrameGrabber::run(const GrabJob& job, const std::string& ffmpeg, std
     const std::string avi = stem + ".avi";
     CGrabAviWriter writer;
     if (!writer.open(avi, job.width, job.height, 30, 0, 0, 10)) return fail("Avi Creation Error : " + avi);
-    writer.writeVideoChunk(sets->data(), std::uint32_t(sets->size()));
+    writer.writeVideoChunk(coded->parameterSets.data(), std::uint32_t(coded->parameterSets.size()));
     writer.writeVideoChunk(picture.data(), std::uint32_t(picture.size()));
     if (!writer.close()) {
         fs::remove(avi, ec);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framelesswindow.h"
+#include "helpdlg.h"
 #include "korvidcommands.h"
 #include "playbackcontroller.h"
 #include "skin.h"
@@ -57,6 +58,8 @@ public:
     CLumacastCtrl* viewer() const { return viewer_; }
     CThumbnailCtrl* thumbnailCtrl() const { return thumb_; }
     CPreviewVideoCtrl* previewCtrl() const { return preview_; }
+    // The help dialog while it is open.
+    CHelpDlg* helpDialog() const { return help_; }
 
     // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
     // panel (what the Open Folder and Open Files dialogs lead to).
@@ -139,6 +142,7 @@ private:
     // Command handlers.
     void askExit();
     void showSetup();
+    void showHelp();
     void recoverIndex();
     void exportCommand(int id);
     void markExportPoint(int id);
@@ -190,6 +194,7 @@ private:
 
     QTimer openTimer_;
     QPointer<QMessageBox> exitBox_;
+    QPointer<CHelpDlg> help_;
     QPointer<CExportImageDlg> stillDlg_;
     bool templateReported_ = false;
 };

@@ -4,6 +4,7 @@
 #include "korvidappdlg.h"
 
 #include "exportimagedlg.h"
+#include "helpdlg.h"
 #include "indexrecovery.h"
 #include "logging.h"
 #include "lumacastctrl.h"
@@ -79,7 +80,7 @@ void CKorvidAppDlg::buildCommandTable() {
         {IDC_TAB_CALENDAR, [this] { choosePanelPage(IDC_TAB_CALENDAR); }},
         {IDC_TAB_LIST, [this] { choosePanelPage(IDC_TAB_LIST); }},
         {IDC_TAB_INFO, [this] { choosePanelPage(IDC_TAB_INFO); }},
-        {IDC_HELP, [this] { notAvailable(IDC_HELP); }},
+        {IDC_HELP, [this] { showHelp(); }},
         {IDC_CHANGE_RATIO, thenRelease(IDC_CHANGE_RATIO, &CKorvidAppDlg::changeRatio)},
     };
     for (int id : kFilterButtons) commands_[id] = [this, id] { toggleFilter(id); };
@@ -120,6 +121,28 @@ void CKorvidAppDlg::showSetup() {
         library_.setReadEventData(setup_->readEventData != 0);
     });
     dlg->open();
+}
+
+void CKorvidAppDlg::showHelp() {
+    release(IDC_HELP);
+    if (help_) {
+        help_->raise();
+        return;
+    }
+    const QString folder = CHelpDlg::programHelpFolder();
+    if (!QFileInfo(folder).isDir()) {
+        qCWarning(lcWindow) << "no help folder" << folder;
+        showMessage(CHelpDlg::missingFolderText(folder));
+        return;
+    }
+    // Playback stops while the help is read and goes on where it was after.
+    const bool wasPlaying = playback_->suspend();
+    help_ = new CHelpDlg(this, folder);
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(help_, &QDialog::finished, this, [this, wasPlaying] {
+        if (wasPlaying) playback_->resume(true);
+    });
+    help_->open();
 }
 
 void CKorvidAppDlg::exportCommand(int id) {

@@ -34,6 +34,8 @@ public:
     void setDragLimit(int y) { dragLimit_ = y; }
 
 protected:
+    // A background from elsewhere than the program folder (the help folder).
+    void setBackground(const QPixmap& picture) { background_ = picture; }
     // Drawn over the background in the same off-screen pass.
     virtual void paintOver(QPainter&) {}
     void paintEvent(QPaintEvent*) override;

@@ -1,9 +1,11 @@
 // The program itself, started as real processes.
 #include "generator.h"
 #include "playertest.h"
+#include "korvidapp.h"
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -72,6 +74,57 @@ TEST_F(Program, SecondStartBringsTheFirstForwardAndEnds) {
         10000))
         << said.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running) << "the first one keeps running";
+}
+
+TEST_F(Program, ASecondStartWithARecordingHandsItToTheFirstWhichPlaysIt) {
+    qmr3::GenOptions o;
+    o.fps = 10;
+    o.gop = 10;
+    o.seconds = 20;
+    ASSERT_TRUE(qmr3::generateRecording(scratch.filePath(QStringLiteral("handed.qmr3")).toStdString(), o).ok);
+    QProcessEnvironment e = env;
+    e.insert(QStringLiteral("KORVID_AUDIO_SINK"), QStringLiteral("fakesink"));
+    e.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("korvid.playback.debug=true"));
+    start(first, {}, &e);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(serverName); }, 15000)) << "the first start listens";
+    // A name relative to where the second one was started.
+    second.setWorkingDirectory(scratch.path());
+    start(second, {QStringLiteral("handed.qmr3")});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString full = QDir(scratch.path()).filePath(QStringLiteral("handed.qmr3"));
+    QByteArray said;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            said += first.readAllStandardError();
+            return said.contains(("playing \"" + full + "\"").toUtf8());
+        },
+        15000))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("brought forward"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(Program, CommandLinesOfFileManagersAndShells) {
+    const QString a = scratch.filePath(QStringLiteral("a.qmr3")),
+                  b = scratch.filePath(QStringLiteral("b c.qmr3"));
+    for (const QString& f : {a, b}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString k = QStringLiteral("korvid");
+    // Several files, as a file manager hands them: a list.
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, a, b}, false), a + "|" + b);
+    // One path with a blank, unquoted; quotes around a path go.
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, b.section(' ', 0, 0), "c.qmr3"}, false), b);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "\"" + a + "\""}, false), a);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k}, true), QString());
+    // Made whole for a running player elsewhere; a folder ends in "/".
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(scratch.path());
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "a.qmr3"}, true), a);
+    EXPECT_EQ(CKorvidApp::commandLinePath({k, "."}, true), QDir(scratch.path()).absolutePath() + "/");
+    QDir::setCurrent(here);
 }
 
 TEST_F(Program, AfterTheFirstEndsANewStartRunsOnItsOwn) {

@@ -1,5 +1,9 @@
 // Runs qmr3tool as a process and checks what it prints and how it exits.
+#include "generator.h"
+#include "pictureframe.h"
 #include "testrecordings.h"
+
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -213,4 +217,38 @@ TEST_F(Qmr3Tool, VerifyReportsPacketProblems) {
     const ToolRun gone = run({"verify", dir.file("gone.qmr3")});
     EXPECT_EQ(gone.status, 1);
     EXPECT_FALSE(gone.err.empty());
+}
+
+TEST_F(Qmr3Tool, ThumbnailIsTheRecordingsFirstPictureAsAPng) {
+    qmr3::GenOptions o;
+    o.width = 352;
+    o.height = 240;
+    o.fps = 10;
+    o.gop = 10;
+    o.seconds = 3;
+    o.productId = 0x41;  // not interlaced, so the frame number reads back exactly
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("t.qmr3"), o).ok);
+
+    // Large enough to keep the picture as it is: frame 0, read from its pixels.
+    ToolRun r = run({"thumbnail", dir.file("t.qmr3"), io.file("full.png"), "--size", "512"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QImage full(QString::fromStdString(io.file("full.png")));
+    ASSERT_EQ(full.size(), QSize(352, 240));
+    EXPECT_EQ(testrec::frameOf(full.convertToFormat(QImage::Format_RGB32)), 0);
+
+    // Smaller: the longer side is the size asked for, the shape kept.
+    r = run({"thumbnail", dir.file("t.qmr3"), io.file("small.png"), "--size", "128"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage small(QString::fromStdString(io.file("small.png")));
+    EXPECT_EQ(small.size(), QSize(128, 87));
+
+    // Not a recording, no size, a bad size: nothing written, and said so.
+    writeBytes(dir.file("junk.qmr3"), std::vector<std::uint8_t>(500, 7));
+    r = run({"thumbnail", dir.file("junk.qmr3"), io.file("junk.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_FALSE(fs::exists(io.file("junk.png")));
+    EXPECT_EQ(run({"thumbnail", dir.file("t.qmr3"), io.file("x.png"), "--size", "big"}).status, 2);
+    EXPECT_EQ(run({"thumbnail", dir.file("t.qmr3")}).status, 2);
+    EXPECT_FALSE(fs::exists(io.file("x.png")));
 }

@@ -3,6 +3,7 @@
 #include "indexrecovery.h"
 #include "json.h"
 #include "qmr3format.h"
+#include "thumbnail.h"
 #include "verify.h"
 #include "videolibrary.h"
 
@@ -24,7 +25,10 @@ void usage(std::FILE* to) {
         "\"|\")\n"
         "       qmr3tool info FILE [--json]       clips, frame positions and events of one recording\n"
         "       qmr3tool recover-index FOLDER     rewrite FOLDER/filelist.lst\n"
-        "       qmr3tool verify FILE              check packets, end marker and GOP table\n",
+        "       qmr3tool verify FILE              check packets, end marker and GOP table\n"
+        "       qmr3tool thumbnail FILE OUT.png [--size N]\n"
+        "                                         the recording's first picture as a PNG of at most N "
+        "pixels\n",
         to);
 }
 
@@ -180,6 +184,8 @@ int main(int argc, char** argv) {
             return kExitOk;
         } else args.emplace_back(argv[i]);
     }
+    if (!json && !args.empty() && args[0] == "thumbnail")
+        return cmdThumbnail(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args.size() != 2 || args[1].empty()) {
         usage(stderr);
         return kExitUsage;

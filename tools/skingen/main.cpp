@@ -900,11 +900,12 @@ QImage backupBackground(const Lang& l) {
 }
 
 // The window icon: the logo mark on its own.
-QImage programIcon() {
-    QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
+QImage programIcon(int size = 64) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
     QLinearGradient g(QPointF(0, 0), QPointF(64, 64));
     g.setColorAt(0, QColor(92, 166, 255));
     g.setColorAt(1, QColor(36, 98, 214));
@@ -934,8 +935,8 @@ bool writeText(const QString& path, const QString& text, QString* error) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skingen <output folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: skingen <output folder> [icon theme folder]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -1015,6 +1016,17 @@ int main(int argc, char** argv) {
     if (!programIcon().save(out.filePath(QStringLiteral("korvid.png")))) {
         std::fprintf(stderr, "skingen: cannot write korvid.png\n");
         return 1;
+    }
+    // The application icon in the sizes of the hicolor theme.
+    if (argc == 3) {
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString dir =
+                QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[2])).arg(size);
+            if (!QDir().mkpath(dir) || !programIcon(size).save(dir + QStringLiteral("/korvid.png"))) {
+                std::fprintf(stderr, "skingen: cannot write the %dx%d icon\n", size, size);
+                return 1;
+            }
+        }
     }
     if (!writeText(out.filePath(QStringLiteral("templates.ini")), ini, &error)) {
         std::fprintf(stderr, "skingen: %s\n", qPrintable(error));
