@@ -1,4 +1,5 @@
 // Runs qmr3tool as a process and checks what it prints and how it exits.
+#include "generator.h"
 #include "testrecordings.h"
 
 #include <gtest/gtest.h>
@@ -213,4 +214,52 @@ TEST_F(Qmr3Tool, VerifyReportsPacketProblems) {
     const ToolRun gone = run({"verify", dir.file("gone.qmr3")});
     EXPECT_EQ(gone.status, 1);
     EXPECT_FALSE(gone.err.empty());
+}
+
+TEST_F(Qmr3Tool, ExportWritesClipsAndSubFilesAndExplainsRefusals) {
+    qmr3::GenOptions o;
+    o.seconds = 12;
+    o.audio = qmr3::AudioKind::Pcm;
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("r.qmr3"), o).ok);
+    const std::string rec = dir.file("r.qmr3");
+
+    // Times as wall clock or as seconds from the start; a sub-file that verify accepts.
+    const ToolRun cut = run({"export", rec, "--from", "2026-12-01 12:00:03", "--to", "7", "--format", "qmr3",
+                             dir.file("part.qmr3")});
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_TRUE(has(cut.out, "120 pictures")) << cut.out;
+    const ToolRun verified = run({"verify", dir.file("part.qmr3")});
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    EXPECT_TRUE(has(verified.out, "8 index entries"));
+    const ToolRun scanned = run({"scan", dir.file("part.qmr3"), "--json"});
+    EXPECT_TRUE(has(scanned.out,
+                    "\"start\": \"2026-12-01 12:00:03\", \"end\": \"2026-12-01 12:00:06\", "
+                    "\"length\": 4"))
+        << scanned.out;
+
+    const ToolRun avi = run({"export", rec, "--from", "1", "--to", "3", dir.file("clip.avi")});
+    EXPECT_EQ(avi.status, 0) << avi.err;
+    EXPECT_TRUE(has(avi.out,
+                    "60 pictures (0 shown again to keep the rate), 2026-12-01 12:00:01 to "
+                    "2026-12-01 12:00:02, with sound"));
+    EXPECT_TRUE(fs::exists(dir.file("clip.srt")) && fs::exists(dir.file("clip.csv")));
+    EXPECT_TRUE(avi.err.empty()) << avi.err;  // no progress line when not on a terminal
+
+    // Refusals: each one a sentence, exit status 1 (2 for bad usage), nothing written.
+    const ToolRun again = run({"export", rec, "--from", "1", "--to", "3", dir.file("clip.avi")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(has(again.err, "already exists (use --overwrite to replace it)"));
+    EXPECT_EQ(run({"export", rec, "--from", "3", "--to", "3", dir.file("e.avi")}).status, 1);
+    EXPECT_TRUE(has(run({"export", rec, "--from", "2026-12-02 00:00:00", "--to", "2026-12-02 00:01:00",
+                         dir.file("e.avi")})
+                        .err,
+                    "lies outside the recording (2026-12-01 12:00:00 to 2026-12-01 12:00:11)"));
+    EXPECT_EQ(run({"export", rec, "--from", "2026-02-30 00:00:00", "--to", "3", dir.file("e.avi")}).status,
+              2);
+    EXPECT_EQ(run({"export", rec, "--from", "1", "--to", "3", "--format", "mkv", dir.file("e.mkv")}).status,
+              2);
+    EXPECT_EQ(run({"export", rec, "--from", "1", dir.file("e.avi")}).status, 2);
+    EXPECT_TRUE(
+        has(run({"export", rec, "--from", "1", "--to", "3", dir.file("none/e.avi")}).err, "does not exist"));
+    EXPECT_FALSE(fs::exists(dir.file("e.avi")));
 }
