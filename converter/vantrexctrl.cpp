@@ -82,7 +82,7 @@ long CVantrexCtrl::SetStartandEndTime(long start, long end) {
     const long play = d->facts.playTime();
     d->byGop = false;
     d->from = start;
-    d->to = (play > 0 && end >= play) ? play : end;
+    d->to = (play > 0 && end >= play && start < play) ? play : end;
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "korvidcommands.h"
 #include "playbackcontroller.h"
 #include "skin.h"
+#include "videoexport.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -94,6 +95,9 @@ public:
     bool resumePending() const { return playback_->resumePending(); }
     static int volumeForPosition(int position) { return CPlaybackController::volumeForPosition(position); }
 
+    // How a video export asks for its file and shows its messages (tests replace them).
+    void setVideoExportUi(const VideoExportUi& ui) { videoExportUi_ = ui; }
+
     bool ownSize() const { return ownSize_; }
     bool isFullScreen() const { return frame_->isFullScreen(); }
     QRect nativeRect() const { return nativeRect_; }
@@ -140,6 +144,7 @@ private:
     void showSetup();
     void recoverIndex();
     void exportCommand(int id);
+    void exportMovieClip();
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -162,6 +167,7 @@ private:
     CSkin skin_;
     bool skinLoaded_ = false;
 
+    VideoExportUi videoExportUi_;
     CLumacastCtrl* viewer_ = nullptr;
     CVideoPlaySlider* playSlider_ = nullptr;
     CSkinEdit* playTime_ = nullptr;

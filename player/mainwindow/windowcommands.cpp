@@ -3,6 +3,8 @@
 // panel pages, opening recordings).
 #include "korvidappdlg.h"
 
+#include "exportavidlg.h"
+#include "framegrabber.h"
 #include "indexrecovery.h"
 #include "logging.h"
 #include "previewvideoctrl.h"
@@ -10,6 +12,7 @@
 #include "skinbutton.h"
 #include "thumbnailctrl.h"
 #include "videolibrary.h"
+#include "videoexport.h"
 #include "videoplayslider.h"
 
 #include <QDir>
@@ -120,7 +123,24 @@ void CKorvidAppDlg::exportCommand(int id) {
     // Movie clips are also made from files marked for backup without anything playing.
     const bool haveSource = playback_->isPlaying() || (id == IDC_EXPORT_AVI && library_.markedCount() > 0);
     if (!haveSource) showMessage(tr("Video is not opened."));
+    else if (id == IDC_EXPORT_AVI && playback_->isPlaying()) exportMovieClip();
     else notAvailable(id);
+}
+
+void CKorvidAppDlg::exportMovieClip() {
+    // Marks not yet set take the current position.
+    if (playSlider_->startMark() < 0) playSlider_->setStartMark(playSlider_->value());
+    if (playSlider_->endMark() < 0) playSlider_->setEndMark(playSlider_->value());
+    const int index = playback_->currentFileIndex();
+    const bool wasPlaying = playback_->suspend();
+    FrameGrabber grabber;
+    CExportAviDlg range(this, playSlider_, library_, index, &grabber);
+    if (range.exec() == QDialog::Accepted)
+        exportMarkedRange(this, playSlider_, library_, index, range.format(), range.bitRate(),
+                          videoExportUi_);
+    playSlider_->clearMarks();
+    playSlider_->update();
+    if (wasPlaying) playback_->resume(false);
 }
 
 void CKorvidAppDlg::notAvailable(int id) {

@@ -138,7 +138,7 @@ TEST_F(Converter, Mp4KeepsPicturesTimeAndSubtitlesAndStartsWithItsIndex) {
     EXPECT_NE(info.find("codec_name=aac"), std::string::npos);
     EXPECT_NE(info.find("codec_name=mov_text"), std::string::npos);
     const std::int64_t start = qmr3::localCalendarToSeconds(2026, 12, 1, 12, 0, 2);
-    char utc[32];
+    char utc[64];
     const std::time_t t = start;
     std::tm tm{};
     gmtime_r(&t, &tm);

@@ -37,20 +37,20 @@ inline std::vector<long> framesOf(const std::string& clip, int width, int height
     std::filesystem::remove(scratch);
     const std::string times = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                                    "frame=best_effort_timestamp_time", "-of", "csv=p=0", clip});
-    std::vector<long long> slots;
+    std::vector<long long> stamps;
     for (std::size_t at = 0; at < times.size();) {
         const auto nl = times.find('\n', at);
         const std::string line = times.substr(at, nl == std::string::npos ? std::string::npos : nl - at);
-        if (!line.empty()) slots.push_back(std::llround(std::stod(line) * fps));
+        if (!line.empty()) stamps.push_back(std::llround(std::stod(line) * fps));
         if (nl == std::string::npos) break;
         at = nl + 1;
     }
     std::vector<long> numbers;
     const std::size_t size = std::size_t(width) * std::size_t(height);
-    EXPECT_EQ(bytes.size() / size, slots.size());
-    for (std::size_t i = 0; i * size + size <= bytes.size() && i < slots.size(); ++i) {
+    EXPECT_EQ(bytes.size() / size, stamps.size());
+    for (std::size_t i = 0; i * size + size <= bytes.size() && i < stamps.size(); ++i) {
         const auto n = qmr3::readFrameNumber(bytes.data() + i * size, width, width, height);
-        const long long shown = i + 1 < slots.size() ? slots[i + 1] - slots[i] : 1;
+        const long long shown = i + 1 < stamps.size() ? stamps[i + 1] - stamps[i] : 1;
         for (long long k = 0; k < shown; ++k) numbers.push_back(n ? long(*n) : -1);
     }
     return numbers;
