@@ -126,7 +126,8 @@ ToolCommand mp4Command(const std::string& ffmpeg, const std::string& avi, const 
     if (!srt.empty()) c.args.insert(c.args.end(), {"-map", "1:0"});
     c.args.insert(c.args.end(), {"-c:v", "copy"});
     // MP4 holds neither 8-bit PCM nor MS ADPCM.
-    if (audio) c.args.insert(c.args.end(), {"-c:a", "aac", "-b:a", "48k"});
+    // The fast coder: several times quicker on 8 kHz sound, and as good to the ear there.
+    if (audio) c.args.insert(c.args.end(), {"-c:a", "aac", "-aac_coder", "fast", "-b:a", "48k"});
     if (!srt.empty()) c.args.insert(c.args.end(), {"-c:s", "mov_text"});
     c.args.insert(c.args.end(), {"-metadata", "creation_time=" + isoUtc(creationTime), "-movflags",
                                  "+faststart", "-f", "mp4", out});
