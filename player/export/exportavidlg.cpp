@@ -104,9 +104,9 @@ CExportAviDlg::CExportAviDlg(QWidget* parent, CVideoPlaySlider* slider, const CV
     format_->setGeometry(400, 497, 90, 28);
     auto* rateLabel = new QLabel(tr("Bit rate"), this);
     rateLabel->setStyleSheet(style);
-    rateLabel->setGeometry(510, 497, 80, 28);
+    rateLabel->setGeometry(502, 497, 92, 28);
     bitRate_ = new QLineEdit(QStringLiteral("1000k"), this);
-    bitRate_->setGeometry(590, 497, 120, 28);
+    bitRate_->setGeometry(598, 497, 112, 28);
     bitRate_->setEnabled(false);
     formatLabel->setBuddy(format_);
     rateLabel->setBuddy(bitRate_);
@@ -160,7 +160,7 @@ int CExportAviDlg::pictureOffset(int mark) const {
     return int(pos.back().time - pos.front().time);
 }
 
-QPixmap CExportAviDlg::grab(int offset) {
+QPixmap CExportAviDlg::grabPicture(int offset) {
     if (!grabber_ || fileIndex_ < 0) return {};
     const std::string path = grabber_->grab(library_, fileIndex_, "450x300", offset);
     QPixmap pm;
@@ -174,8 +174,8 @@ void CExportAviDlg::refreshPreviews() {
     if (!slider_) return;
     startOffset_ = pictureOffset(slider_->startMark());
     endOffset_ = pictureOffset(slider_->endMark());
-    startPicture_ = grab(startOffset_);
-    endPicture_ = grab(endOffset_);
+    startPicture_ = grabPicture(startOffset_);
+    endPicture_ = grabPicture(endOffset_);
 }
 
 void CExportAviDlg::paintEvent(QPaintEvent* e) {

@@ -58,7 +58,7 @@ private:
     void onButton(int id);
     void refreshPreviews();
     int pictureOffset(int mark) const;
-    QPixmap grab(int offset);
+    QPixmap grabPicture(int offset);
 
     CVideoPlaySlider* slider_;
     const CVideoLibrary& library_;
