@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -262,4 +264,32 @@ TEST_F(Qmr3Tool, ExportWritesClipsAndSubFilesAndExplainsRefusals) {
     EXPECT_TRUE(
         has(run({"export", rec, "--from", "1", "--to", "3", dir.file("none/e.avi")}).err, "does not exist"));
     EXPECT_FALSE(fs::exists(dir.file("e.avi")));
+}
+
+TEST_F(Qmr3Tool, ExportThatCannotWriteEverythingLeavesNothing) {
+    qmr3::GenOptions o;
+    o.seconds = 20;
+    o.width = 704;
+    o.height = 480;
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("r.qmr3"), o).ok);
+    // A file-size limit makes every write past 1 MB fail, as a full disk does.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit lim{1000000, 1000000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        const int err = ::open(io.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(err, 2);
+        execl(QMR3TOOL_PATH, QMR3TOOL_PATH, "export", dir.file("r.qmr3").c_str(), "--from", "0", "--to", "20",
+              dir.file("big.avi").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int ws = 0;
+    ASSERT_EQ(waitpid(pid, &ws, 0), pid);
+    ASSERT_TRUE(WIFEXITED(ws));  // no crash, no signal
+    EXPECT_EQ(WEXITSTATUS(ws), 1);
+    const auto err = readBytes(io.file("err"));
+    EXPECT_TRUE(has(std::string(err.begin(), err.end()), "File too large"));
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"r.qmr3"});
 }

@@ -122,6 +122,7 @@ int cmdExport(const std::vector<std::string>& args) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error like a full disk
     const bool tty = isatty(2) != 0;
     std::atomic<int> progress{0};
     std::atomic<bool> done{false};
