@@ -30,6 +30,7 @@ public:
     std::unique_ptr<vantrex::ClipExport> job;
     mutable std::mutex errorLock;
     QString error;
+    QString warning;  // UI thread only
 
     void setError(const QString& e) {
         std::lock_guard<std::mutex> g(errorLock);
@@ -133,10 +134,12 @@ long CVantrexCtrl::StartConvert() {
     d->busy = true;
     d->worker = std::thread([this] {
         const bool ok = d->job->convert(d->stop, d->convertProgress);
-        if (!ok) d->setError(QString::fromStdString(d->job->error()));
+        // Once busy drops, the job belongs to the caller's thread again.
+        const QString why = ok ? QString() : QString::fromStdString(d->job->error());
+        d->setError(why);
         d->busy = false;
         if (ok) emit OnEndAVIConvert(100);
-        else emit OnConvertFailed(QString::fromStdString(d->job->error()));
+        else emit OnConvertFailed(why);
     });
     return 0;
 }
@@ -157,6 +160,7 @@ long CVantrexCtrl::FinishExport(bool toolOk, const QString& toolOutput) {
     if (d->busy || !d->job) return -1;
     const bool ok = d->job->publish(toolOk, toolOutput.toStdString());
     d->setError(ok ? QString() : QString::fromStdString(d->job->error()));
+    d->warning = ok ? QString::fromStdString(d->job->report().warning) : QString();
     d->job.reset();
     return ok ? 0 : -1;
 }
@@ -205,11 +209,12 @@ long CVantrexCtrl::MakeSubFile(const QString& source, const QString& target, lon
     d->stop = false;
     d->busy = true;
     d->worker = std::thread([this] {
-        bool ok = d->job->convert(d->stop, d->cutProgress) && d->job->publish(true);
-        d->setError(ok ? QString() : QString::fromStdString(d->job->error()));
+        const bool ok = d->job->convert(d->stop, d->cutProgress) && d->job->publish(true);
+        const QString why = ok ? QString() : QString::fromStdString(d->job->error());
+        d->setError(why);
         d->busy = false;
         if (ok) emit OnEndQMR3Cut(200);
-        else emit OnConvertFailed(QString::fromStdString(d->job->error()));
+        else emit OnConvertFailed(why);
     });
     return 0;
 }
@@ -226,3 +231,5 @@ QString CVantrexCtrl::GetLastError() const {
     std::lock_guard<std::mutex> g(d->errorLock);
     return d->error;
 }
+
+QString CVantrexCtrl::GetLastWarning() const { return d->warning; }

@@ -54,6 +54,9 @@ public:
     bool IsBusy() const;
     // Why the last method or conversion failed; empty after success.
     QString GetLastError() const;
+    // After a FinishExport that succeeded: why the clip is shorter than asked
+    // (the recording is damaged inside the range); empty otherwise.
+    QString GetLastWarning() const;
 
 signals:
     void OnEndAVIConvert(long lParam);         // 100: the conversion ended well

@@ -495,6 +495,10 @@ please open the target folder first.</source>
         <translation>ffmpeg を起動できませんでした: %1</translation>
     </message>
     <message>
+        <source>The clip is shorter than the range: %1</source>
+        <translation>動画は範囲より短くなりました: %1</translation>
+    </message>
+    <message>
         <source>The export was stopped; no file was written.</source>
         <translation>書き出しを中止しました。ファイルは作成されていません。</translation>
     </message>

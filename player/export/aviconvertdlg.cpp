@@ -108,7 +108,7 @@ void CAviConvertDlg::poll() {
             return;
         }
         if (converter_->ToolProgram().isEmpty()) {
-            if (converter_->FinishExport(true) == 0) finish(State::Finished, tr("AVI Export Finished"));
+            if (converter_->FinishExport(true) == 0) finish(State::Finished, finishedText());
             else
                 finish(State::Failed,
                        tr("The clip could not be exported: %1").arg(converter_->GetLastError()));
@@ -123,9 +123,16 @@ void CAviConvertDlg::poll() {
         // Quiet ffmpeg prints only when something went wrong.
         const bool ok = output.find_first_not_of(" \r\n\t") == std::string::npos;
         if (converter_->FinishExport(ok, QString::fromStdString(output)) == 0)
-            finish(State::Finished, tr("AVI Export Finished"));
+            finish(State::Finished, finishedText());
         else finish(State::Failed, tr("The clip could not be exported: %1").arg(converter_->GetLastError()));
     }
+}
+
+QString CAviConvertDlg::finishedText() const {
+    const QString warning = converter_->GetLastWarning();
+    if (warning.isEmpty()) return tr("AVI Export Finished");
+    return tr("AVI Export Finished") + QLatin1Char('\n') +
+           tr("The clip is shorter than the range: %1").arg(warning);
 }
 
 void CAviConvertDlg::startTool() {

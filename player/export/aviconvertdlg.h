@@ -57,6 +57,7 @@ private:
     void startTool();
     void finish(State state, const QString& text);
     void stopExport();
+    QString finishedText() const;
 
     VideoExportJob job_;
     CVantrexCtrl* converter_;

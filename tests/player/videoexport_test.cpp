@@ -133,6 +133,11 @@ TEST_F(VideoExport, RangeDialogMovesTheMarksAndTheExportWritesExactlyThatRange) 
     };
     EXPECT_FALSE(exportMarkedRange(nullptr, &slider, lib, 0, "AVI", "", ui));
     EXPECT_EQ(said, "Please determine range for export.");
+    slider.setStartMark(7);
+    slider.setEndMark(7);
+    EXPECT_FALSE(exportMarkedRange(nullptr, &slider, lib, 0, "AVI", "", ui));
+    EXPECT_TRUE(said.contains("same second"));
+    EXPECT_EQ(slider.startMark(), -1);
 }
 
 TEST_F(VideoExport, ConversionDialogStopsAndReportsFailuresWithoutLeavingFiles) {
@@ -178,6 +183,29 @@ TEST_F(VideoExport, ConversionDialogStopsAndReportsFailuresWithoutLeavingFiles) 
         ASSERT_TRUE(waitUntil([&] { return dlg.isDone(); }, 20000));
         EXPECT_EQ(dlg.state(), CAviConvertDlg::State::Failed);
         EXPECT_TRUE(dlg.statusText().contains("Invalid data found")) << dlg.statusText().toStdString();
+    }
+    // A recording damaged inside the range: the clip up to the damage, and the dialog says so.
+    qmr3::GenOptions bad;
+    bad.seconds = 20;
+    bad.damage = {{qmr3::DamageKind::BadMagic, 200}};
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("bad.qmr3"), bad).ok);
+    {
+        VideoExportJob b{QString::fromStdString(dir.file("bad.qmr3")),
+                         QString::fromStdString(out.file("b.avi")),
+                         "AVI",
+                         "",
+                         2,
+                         12,
+                         {}};
+        CAviConvertDlg dlg(nullptr, b);
+        dlg.show();
+        ASSERT_TRUE(waitUntil([&] { return dlg.isDone(); }, 20000));
+        EXPECT_EQ(dlg.state(), CAviConvertDlg::State::Finished);
+        EXPECT_TRUE(dlg.statusText().contains("The clip is shorter than the range: the recording is damaged"))
+            << dlg.statusText().toStdString();
+        fs::remove(out.file("b.avi"));
+        fs::remove(out.file("b.srt"));
+        fs::remove(out.file("b.csv"));
     }
     // A range in the future of the recording.
     job.ffmpeg.clear();
