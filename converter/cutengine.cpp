@@ -65,6 +65,31 @@ struct SecondLog {
     qmr3::Qmr3PacketHeader first;
 };
 
+struct PictureSpan {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    bool intra = false;
+};
+
+// The coded pictures of an Annex B payload: each begins at a start code of a
+// slice whose first macroblock is 0. A payload without such a slice is one picture.
+void splitPictures(const std::uint8_t* data, std::size_t size, std::vector<PictureSpan>& out) {
+    out.clear();
+    for (std::size_t i = 0; i + 5 < size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 0 || data[i + 3] != 1) continue;
+        const int type = data[i + 4] & 0x1F;
+        const bool firstSlice = (type == 1 || type == 5) && (data[i + 5] & 0x80);
+        if (firstSlice) {
+            if (!out.empty()) out.back().length = i - out.back().offset;
+            // The shared intra test: byte 5 after the start code is 0x88 (an I slice).
+            out.push_back({out.empty() ? 0 : i, 0, type == 5 || data[i + 5] == 0x88});
+        }
+        i += 3;
+    }
+    if (out.empty()) out.push_back({0, size, false});
+    out.back().length = size - out.back().offset;
+}
+
 }  // namespace
 
 std::string eventKinds(std::uint8_t flags) {
@@ -317,6 +342,7 @@ ConvertReport Cutter::convert(const ConvertTargets& targets, const std::atomic<b
     };
 
     const std::size_t trailer = header_.trailerFlag ? qmr3::kFrameIndexTrailerSize : 0;
+    std::vector<PictureSpan> pictures;
     std::vector<std::uint8_t> first;  // the first picture, behind the parameter sets
     rd.seek(startPos);
     bool failed = false;
@@ -357,39 +383,45 @@ ConvertReport Cutter::convert(const ConvertTargets& targets, const std::atomic<b
         if (p.header.stream != qmr3::kStreamVideo) continue;
         const std::size_t map = p.header.hasMotionMap() ? qmr3::kMotionMapBytes : 0;
         if (p.payloadLength < map + trailer + 6) continue;  // an empty picture holds nothing to show
-        const std::uint8_t* pic = p.payload + map;
-        const std::size_t len = p.payloadLength - map - trailer;
-        const bool intra = qmr3::isIntraPicture(p.payload, p.payloadLength, p.header.flags);
-        if (rep.pictures == 0 && !intra) continue;  // a clip starts with a whole picture
+        const std::uint8_t* data = p.payload + map;
+        const std::size_t size = p.payloadLength - map - trailer;
+        const bool packetIntra = qmr3::isIntraPicture(p.payload, p.payloadLength, p.header.flags);
         const std::int64_t t = plausible(p.header.time) ? qmr3::toLocalSeconds(p.header.time) : sec.time;
-        if (!haveSecond || t != sec.time) {
-            if (haveSecond) fill(t - sec.time);
-            if (haveSecond) {
-                firstSecond = false;
-                closeSecond(slot);
+        // A packet of a recording in GOP mode holds a whole group: one clip picture each.
+        splitPictures(data, size, pictures);
+        for (const PictureSpan& span : pictures) {
+            const bool intra = span.intra || (pictures.size() == 1 && packetIntra);
+            if (rep.pictures == 0 && !intra) continue;  // a clip starts with a whole picture
+            if (!haveSecond || t != sec.time) {
+                if (haveSecond) {
+                    fill(t - sec.time);
+                    firstSecond = false;
+                    closeSecond(slot);
+                }
+                haveSecond = true;
+                sec = SecondLog{t, slot, 0, p.header};
+                countInSecond = 0;
             }
-            haveSecond = true;
-            sec = SecondLog{t, slot, 0, p.header};
-            countInSecond = 0;
+            sec.flags |= p.header.flags;
+            bool ok;
+            if (rep.pictures == 0) {
+                first.assign(sets->begin(), sets->end());
+                first.insert(first.end(), data + span.offset, data + span.offset + span.length);
+                ok = avi.writeVideo(first.data(), first.size(), true, slot, rep.message);
+                rep.firstTime = t;
+            } else {
+                ok = avi.writeVideo(data + span.offset, span.length, intra, slot, rep.message);
+            }
+            if (!ok) {
+                failed = true;
+                break;
+            }
+            rep.lastTime = t;
+            ++rep.pictures;
+            ++countInSecond;
+            ++slot;
         }
-        sec.flags |= p.header.flags;
-        bool ok;
-        if (rep.pictures == 0) {
-            first.assign(sets->begin(), sets->end());
-            first.insert(first.end(), pic, pic + len);
-            ok = avi.writeVideo(first.data(), first.size(), true, slot, rep.message);
-            rep.firstTime = t;
-        } else {
-            ok = avi.writeVideo(pic, len, intra, slot, rep.message);
-        }
-        if (!ok) {
-            failed = true;
-            break;
-        }
-        rep.lastTime = t;
-        ++rep.pictures;
-        ++countInSecond;
-        ++slot;
+        if (failed) break;
     }
     if (!failed && rep.pictures == 0) {
         rep.message = "the range holds no picture that can be shown";

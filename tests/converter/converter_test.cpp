@@ -124,6 +124,20 @@ TEST_F(Converter, HolesAreFilledWithTheLastPictureUnlessTheRecordingAsksForStrai
     EXPECT_NE(info.find("codec_name=adpcm_ms"), std::string::npos);
     EXPECT_NEAR(double(soundSamples(out.file("h.avi"), temp.file("a.raw"))), 3 * 8000, 1000);
 
+    // One packet per group of pictures: every picture of it is a picture of the clip.
+    qmr3::GenOptions g;
+    g.seconds = 6;
+    g.fps = 25;
+    g.gop = 25;
+    g.width = 704;
+    g.height = 576;
+    g.gopMode = true;
+    const auto gop = make("gop.qmr3", g);
+    vantrex::ConvertReport gopReport;
+    ASSERT_EQ(exportClip(request(gop, out.file("g.avi"), 1, 4), &gopReport), "");
+    EXPECT_EQ(gopReport.repeats, 0);
+    EXPECT_EQ(framesOf(out.file("g.avi"), 704, 576, temp.file("f.gray"), 25), range(25, 100));
+
     o.summary = 0x20;
     const auto straight = make("straight.qmr3", o);
     ASSERT_EQ(exportClip(request(straight, out.file("s.avi"), 1, 4)), "");
