@@ -516,4 +516,97 @@ Korvid をインストールし直してください。</translation>
         <translation>「%2」のページ画像 %1 がありません。</translation>
     </message>
 </context>
+<context>
+    <name>CExportAviDlg</name>
+    <message>
+        <source>Export Movie Clip</source>
+        <translation>動画の書き出し</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>書き出し</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>形式</translation>
+    </message>
+    <message>
+        <source>Bit rate</source>
+        <translation>ビットレート</translation>
+    </message>
+</context>
+<context>
+    <name>CAviConvertDlg</name>
+    <message>
+        <source>Stop</source>
+        <translation>中止</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>AVI Conversion</source>
+        <translation>AVI 変換</translation>
+    </message>
+    <message>
+        <source>Exporting Avi file....</source>
+        <translation>AVI ファイルを書き出しています....</translation>
+    </message>
+    <message>
+        <source>AVI Export Progressing</source>
+        <translation>AVI 書き出し中</translation>
+    </message>
+    <message>
+        <source>The clip could not be exported: %1</source>
+        <translation>動画を書き出せませんでした: %1</translation>
+    </message>
+    <message>
+        <source>unknown format</source>
+        <translation>不明な形式</translation>
+    </message>
+    <message>
+        <source>AVI Export Finished</source>
+        <translation>AVI 書き出し完了</translation>
+    </message>
+    <message>
+        <source>Converting to WMV...</source>
+        <translation>WMV に変換中...</translation>
+    </message>
+    <message>
+        <source>Converting to MP4...</source>
+        <translation>MP4 に変換中...</translation>
+    </message>
+    <message>
+        <source>ffmpeg could not be started: %1</source>
+        <translation>ffmpeg を起動できませんでした: %1</translation>
+    </message>
+    <message>
+        <source>The clip is shorter than the range: %1</source>
+        <translation>動画は範囲より短くなりました: %1</translation>
+    </message>
+    <message>
+        <source>The export was stopped; no file was written.</source>
+        <translation>書き出しを中止しました。ファイルは作成されていません。</translation>
+    </message>
+</context>
+<context>
+    <name>VideoExport</name>
+    <message>
+        <source>Please determine range for export.</source>
+        <translation>書き出す範囲を指定してください。</translation>
+    </message>
+    <message>
+        <source>The start and the end of the range are the same second. Move one of them first.</source>
+        <translation>範囲の開始と終了が同じ秒です。どちらかを動かしてください。</translation>
+    </message>
+    <message>
+        <source>Export Movie Clip</source>
+        <translation>動画の書き出し</translation>
+    </message>
+</context>
 </TS>

@@ -9,6 +9,7 @@
 #include "korvidcommands.h"
 #include "playbackcontroller.h"
 #include "skin.h"
+#include "videoexport.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -98,6 +99,9 @@ public:
     bool resumePending() const { return playback_->resumePending(); }
     static int volumeForPosition(int position) { return CPlaybackController::volumeForPosition(position); }
 
+    // How a video export asks for its file and shows its messages (tests replace them).
+    void setVideoExportUi(const VideoExportUi& ui) { videoExportUi_ = ui; }
+
     bool ownSize() const { return ownSize_; }
     bool isFullScreen() const { return frame_->isFullScreen(); }
     QRect nativeRect() const { return nativeRect_; }
@@ -148,6 +152,7 @@ private:
     void markExportPoint(int id);
     void exportStill();
     void giveStillImages(CExportImageDlg* dlg) const;
+    void exportMovieClip();
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -170,6 +175,7 @@ private:
     CSkin skin_;
     bool skinLoaded_ = false;
 
+    VideoExportUi videoExportUi_;
     CLumacastCtrl* viewer_ = nullptr;
     CVideoPlaySlider* playSlider_ = nullptr;
     CSkinEdit* playTime_ = nullptr;

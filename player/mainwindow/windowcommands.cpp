@@ -3,7 +3,9 @@
 // panel pages, opening recordings).
 #include "korvidappdlg.h"
 
+#include "exportavidlg.h"
 #include "exportimagedlg.h"
+#include "framegrabber.h"
 #include "helpdlg.h"
 #include "indexrecovery.h"
 #include "logging.h"
@@ -15,6 +17,7 @@
 #include "tempdirs.h"
 #include "thumbnailctrl.h"
 #include "videolibrary.h"
+#include "videoexport.h"
 #include "videoplayslider.h"
 
 #include <QDir>
@@ -157,6 +160,10 @@ void CKorvidAppDlg::exportCommand(int id) {
     case IDC_EXPORT_A:
     case IDC_EXPORT_B: markExportPoint(id); break;
     case IDC_EXPORT_JPEG: exportStill(); break;
+    case IDC_EXPORT_AVI:
+        if (playback_->isPlaying()) exportMovieClip();
+        else notAvailable(id);
+        break;
     default: notAvailable(id);
     }
 }
@@ -238,6 +245,22 @@ void CKorvidAppDlg::giveStillImages(CExportImageDlg* dlg) const {
         };
         dlg->setButtonImages(id, image(kNM), image(kRO), image(kCK));
     }
+}
+
+void CKorvidAppDlg::exportMovieClip() {
+    // Marks not yet set take the current position.
+    if (playSlider_->startMark() < 0) playSlider_->setStartMark(playSlider_->value());
+    if (playSlider_->endMark() < 0) playSlider_->setEndMark(playSlider_->value());
+    const int index = playback_->currentFileIndex();
+    const bool wasPlaying = playback_->suspend();
+    FrameGrabber grabber;
+    CExportAviDlg range(this, playSlider_, library_, index, &grabber);
+    if (range.exec() == QDialog::Accepted)
+        exportMarkedRange(this, playSlider_, library_, index, range.format(), range.bitRate(),
+                          videoExportUi_);
+    playSlider_->clearMarks();
+    playSlider_->update();
+    if (wasPlaying) playback_->resume(false);
 }
 
 void CKorvidAppDlg::notAvailable(int id) {

@@ -5,6 +5,9 @@
 #include "korvidappdlg.h"
 #include "lumacastctrl.h"
 #include "pictureframe.h"
+#include "aviconvertdlg.h"
+#include "exportavidlg.h"
+#include "exportcheck.h"
 #include "playertest.h"
 #include "setup.h"
 #include "skinbutton.h"
@@ -14,12 +17,14 @@
 #include "videolibrary.h"
 #include "videoplayslider.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 
@@ -723,4 +728,46 @@ TEST_F(Playback, TransportButtonsClickedWithTheMouse) {
         << from;
     click(IDC_FRAME_BACK);
     EXPECT_TRUE(win->isPaused());
+}
+
+TEST_F(Playback, ExportMovieClipWritesTheMarkedRangeAndPlaysOn) {
+    ASSERT_FALSE(write("r.qmr3", clip(20, 0)).empty());
+    openFolder();
+    CThumbnailCtrl* panel = win->thumbnailCtrl();
+    const QPoint row(CThumbnailCtrl::kWidth / 2, CThumbnailCtrl::kRowHeight / 2);
+    playertest::press(panel, row);
+    playertest::release(panel, row);
+    ASSERT_TRUE(waitUntil([&] { return win->isPlaying(); }));
+    win->playSlider()->setStartMark(3);
+    win->playSlider()->setEndMark(6);
+    testrec::TempDir out;
+    VideoExportUi ui;
+    ui.chooseFile = [&](QWidget*, const QString&, const QString&) {
+        return QString::fromStdString(out.file("c.avi"));
+    };
+    win->setVideoExportUi(ui);
+    // The user presses Export in the range dialog, then Close when the conversion is done.
+    QTimer driver;
+    bool rangeSeen = false;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* range = qobject_cast<CExportAviDlg*>(modal)) {
+            rangeSeen = true;
+            EXPECT_EQ(range->startPictureOffset(), 3);
+            range->button(CExportAviDlg::IDC_EXPORT)->commandSent(CExportAviDlg::IDC_EXPORT);
+        } else if (auto* convert = qobject_cast<CAviConvertDlg*>(modal); convert && convert->isDone()) {
+            EXPECT_EQ(convert->state(), CAviConvertDlg::State::Finished)
+                << convert->statusText().toStdString();
+            convert->closeButton()->click();
+        }
+    });
+    driver.start(50);
+    win->onCommand(IDC_EXPORT_AVI);
+    driver.stop();
+    EXPECT_TRUE(rangeSeen);
+    EXPECT_EQ(win->playSlider()->startMark(), -1);
+    EXPECT_EQ(win->playSlider()->endMark(), -1);
+    EXPECT_EQ(exportcheck::framesOf(out.file("c.avi"), 352, 240, out.file("f.gray"), 10),
+              exportcheck::range(30, 60));
+    ASSERT_TRUE(waitUntil([&] { return win->isPlaying(); }, 10000));
 }

@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -251,4 +253,80 @@ TEST_F(Qmr3Tool, ThumbnailIsTheRecordingsFirstPictureAsAPng) {
     EXPECT_EQ(run({"thumbnail", dir.file("t.qmr3"), io.file("x.png"), "--size", "big"}).status, 2);
     EXPECT_EQ(run({"thumbnail", dir.file("t.qmr3")}).status, 2);
     EXPECT_FALSE(fs::exists(io.file("x.png")));
+}
+
+TEST_F(Qmr3Tool, ExportWritesClipsAndSubFilesAndExplainsRefusals) {
+    qmr3::GenOptions o;
+    o.seconds = 12;
+    o.audio = qmr3::AudioKind::Pcm;
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("r.qmr3"), o).ok);
+    const std::string rec = dir.file("r.qmr3");
+
+    // Times as wall clock or as seconds from the start; a sub-file that verify accepts.
+    const ToolRun cut = run({"export", rec, "--from", "2026-12-01 12:00:03", "--to", "7", "--format", "qmr3",
+                             dir.file("part.qmr3")});
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_TRUE(has(cut.out, "120 pictures")) << cut.out;
+    const ToolRun verified = run({"verify", dir.file("part.qmr3")});
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    EXPECT_TRUE(has(verified.out, "8 index entries"));
+    const ToolRun scanned = run({"scan", dir.file("part.qmr3"), "--json"});
+    EXPECT_TRUE(has(scanned.out,
+                    "\"start\": \"2026-12-01 12:00:03\", \"end\": \"2026-12-01 12:00:06\", "
+                    "\"length\": 4"))
+        << scanned.out;
+
+    const ToolRun avi = run({"export", rec, "--from", "1", "--to", "3", dir.file("clip.avi")});
+    EXPECT_EQ(avi.status, 0) << avi.err;
+    EXPECT_TRUE(has(avi.out,
+                    "60 pictures (0 shown again to keep the rate), 2026-12-01 12:00:01 to "
+                    "2026-12-01 12:00:02, with sound"));
+    EXPECT_TRUE(fs::exists(dir.file("clip.srt")) && fs::exists(dir.file("clip.csv")));
+    EXPECT_TRUE(avi.err.empty()) << avi.err;  // no progress line when not on a terminal
+
+    // Refusals: each one a sentence, exit status 1 (2 for bad usage), nothing written.
+    const ToolRun again = run({"export", rec, "--from", "1", "--to", "3", dir.file("clip.avi")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(has(again.err, "already exists (use --overwrite to replace it)"));
+    EXPECT_EQ(run({"export", rec, "--from", "3", "--to", "3", dir.file("e.avi")}).status, 1);
+    EXPECT_TRUE(has(run({"export", rec, "--from", "2026-12-02 00:00:00", "--to", "2026-12-02 00:01:00",
+                         dir.file("e.avi")})
+                        .err,
+                    "lies outside the recording (2026-12-01 12:00:00 to 2026-12-01 12:00:11)"));
+    EXPECT_EQ(run({"export", rec, "--from", "2026-02-30 00:00:00", "--to", "3", dir.file("e.avi")}).status,
+              2);
+    EXPECT_EQ(run({"export", rec, "--from", "1", "--to", "3", "--format", "mkv", dir.file("e.mkv")}).status,
+              2);
+    EXPECT_EQ(run({"export", rec, "--from", "1", dir.file("e.avi")}).status, 2);
+    EXPECT_TRUE(
+        has(run({"export", rec, "--from", "1", "--to", "3", dir.file("none/e.avi")}).err, "does not exist"));
+    EXPECT_FALSE(fs::exists(dir.file("e.avi")));
+}
+
+TEST_F(Qmr3Tool, ExportThatCannotWriteEverythingLeavesNothing) {
+    qmr3::GenOptions o;
+    o.seconds = 20;
+    o.width = 704;
+    o.height = 480;
+    ASSERT_TRUE(qmr3::generateRecording(dir.file("r.qmr3"), o).ok);
+    // A file-size limit makes every write past 1 MB fail, as a full disk does.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit lim{1000000, 1000000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        const int err = ::open(io.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(err, 2);
+        execl(QMR3TOOL_PATH, QMR3TOOL_PATH, "export", dir.file("r.qmr3").c_str(), "--from", "0", "--to", "20",
+              dir.file("big.avi").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int ws = 0;
+    ASSERT_EQ(waitpid(pid, &ws, 0), pid);
+    ASSERT_TRUE(WIFEXITED(ws));  // no crash, no signal
+    EXPECT_EQ(WEXITSTATUS(ws), 1);
+    const auto err = readBytes(io.file("err"));
+    EXPECT_TRUE(has(std::string(err.begin(), err.end()), "File too large"));
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"r.qmr3"});
 }

@@ -1,5 +1,6 @@
 // qmr3tool: looks at recordings from the command line through the player's
 // own catalogue, so what it prints is what the player sees.
+#include "export.h"
 #include "indexrecovery.h"
 #include "json.h"
 #include "qmr3format.h"
@@ -28,7 +29,11 @@ void usage(std::FILE* to) {
         "       qmr3tool verify FILE              check packets, end marker and GOP table\n"
         "       qmr3tool thumbnail FILE OUT.png [--size N]\n"
         "                                         the recording's first picture as a PNG of at most N "
-        "pixels\n",
+        "pixels\n"
+        "       qmr3tool export FILE --from TIME --to TIME [--format avi|mp4|qmr3] [--overwrite] OUT\n"
+        "                                         a range as a clip (with .srt and .csv beside it) or as\n"
+        "                                         a smaller recording; TIME: \"YYYY-MM-DD HH:MM:SS\" or\n"
+        "                                         seconds from the start\n",
         to);
 }
 
@@ -175,6 +180,10 @@ int cmdVerify(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "export") == 0) {
+        const int status = cmdExport(std::vector<std::string>(argv + 2, argv + argc));
+        return std::fflush(stdout) != 0 ? kExitFailure : status;
+    }
     std::vector<std::string> args;
     bool json = false;
     for (int i = 1; i < argc; ++i) {
