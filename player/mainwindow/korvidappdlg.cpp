@@ -148,6 +148,10 @@ void CKorvidAppDlg::createControls() {
     playTime_->setReadOnly(true);
     // The field never takes keyboard input.
     playTime_->setFocusPolicy(Qt::NoFocus);
+    // The event keys have no buttons; where the times and the marks are shown, they are told.
+    const QString eventKeys = tr("Next event (E) / Previous event (Shift+E)");
+    playTime_->setToolTip(eventKeys);
+    playSlider_->setToolTip(eventKeys);
     playTime_->setColours(Qt::white, QColor(0x15, 0x17, 0x19));
     QFont bold(QStringLiteral("Arial"));
     bold.setPointSize(11);
@@ -248,6 +252,8 @@ void CKorvidAppDlg::createShortcuts() {
         {QKeySequence(Qt::CTRL | Qt::Key_Right), IDC_FF},
         {QKeySequence(Qt::CTRL | Qt::Key_Left), IDC_REWIND},
         {QKeySequence(Qt::Key_R), IDC_CHANGE_RATIO},
+        {QKeySequence(Qt::Key_E), IDC_NEXT_EVENT},
+        {QKeySequence(Qt::SHIFT | Qt::Key_E), IDC_PREV_EVENT},
     };
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);

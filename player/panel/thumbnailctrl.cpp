@@ -5,8 +5,11 @@
 #include "skinkeys.h"
 #include "videolibrary.h"
 
+#include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
     : QWidget(parent),
@@ -59,6 +62,23 @@ void CThumbnailCtrl::setFilterMask(int mask) {
 void CThumbnailCtrl::markSelection(int file) {
     ctx_.selected = file;
     update();
+}
+
+void CThumbnailCtrl::followPlayback(int file) {
+    ctx_.selected = file;
+    int listPage = -1;
+    const auto& shown = ctx_.shown;
+    const auto it = std::find(shown.begin(), shown.end(), file);
+    if (it != shown.end() && ctx_.rows() > 0) listPage = int(it - shown.begin()) / ctx_.rows();
+    const std::int64_t start = ctx_.library.startTime(file);
+    // The half hour the recording starts in.
+    std::int64_t halfHour = -1;
+    if (start > 0) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(start);
+        halfHour =
+            QDateTime(t.date(), QTime(t.time().hour(), t.time().minute() < 30 ? 0 : 30)).toSecsSinceEpoch();
+    }
+    refresh(listPage, halfHour);
 }
 
 void CThumbnailCtrl::clearSelection() {

@@ -47,6 +47,9 @@ public:
     // The file last chosen, -1 when none.
     int selectedFile() const { return ctx_.selected; }
     void markSelection(int file);
+    // Playback went on into another recording: it becomes the chosen one, the
+    // list turns to its page and the calendar to its day and half hour.
+    void followPlayback(int file);
     void clearSelection();
 
     // bit 0x01 A, 0x02 E, 0x04 M, 0x08 T. The selection stays while its
