@@ -1,5 +1,6 @@
 // qmr3tool: looks at recordings from the command line through the player's
 // own catalogue, so what it prints is what the player sees.
+#include "events.h"
 #include "indexrecovery.h"
 #include "json.h"
 #include "qmr3format.h"
@@ -24,7 +25,9 @@ void usage(std::FILE* to) {
         "\"|\")\n"
         "       qmr3tool info FILE [--json]       clips, frame positions and events of one recording\n"
         "       qmr3tool recover-index FOLDER     rewrite FOLDER/filelist.lst\n"
-        "       qmr3tool verify FILE              check packets, end marker and GOP table\n",
+        "       qmr3tool verify FILE              check packets, end marker and GOP table\n"
+        "       qmr3tool events FOLDER-OR-FILES... [--kind A,M,E,T] [--from TIME] [--to TIME] [--json]\n"
+        "                                         event spans with recording, start, end and offset\n",
         to);
 }
 
@@ -171,6 +174,7 @@ int cmdVerify(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "events") == 0) return runEvents(argc - 2, argv + 2);
     std::vector<std::string> args;
     bool json = false;
     for (int i = 1; i < argc; ++i) {
