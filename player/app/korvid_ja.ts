@@ -504,4 +504,19 @@ please open the target folder first.</source>
         <translation>静止画を %1 に保存できませんでした。</translation>
     </message>
 </context>
+<context>
+    <name>CPanelDayTimeline</name>
+    <message>
+        <source>Click to play the recording at that time; the wheel zooms in to one hour</source>
+        <translation>クリックでその時刻の録画を再生します。ホイールで1時間まで拡大します</translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation>24時間</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 時間</translation>
+    </message>
+</context>
 </TS>

@@ -205,7 +205,10 @@ void CKorvidAppDlg::connectPlayback() {
     connect(playback_, &CPlaybackController::buttonsChanged, this, &CKorvidAppDlg::showButtons);
     connect(playback_, &CPlaybackController::message, this, &CKorvidAppDlg::showMessage);
     connect(playback_, &CPlaybackController::displayChanged, this, [this] {
-        if (playback_->displayMode() == 0) ownSize_ = false;
+        if (playback_->displayMode() == 0) {
+            ownSize_ = false;
+            thumb_->setPlaybackTime(-1);
+        }
         nativeRect_ = QRect(QPoint(0, 0), playback_->pictureSize());
         nativeRect_.moveCenter(videoArea_.center());
         // Whatever left display mode 2 (a stop, an open) ends the preview pages.
@@ -219,6 +222,11 @@ void CKorvidAppDlg::connectPlayback() {
         leavePreview();
         preview_->reset();
     });
+    connect(thumb_, &CThumbnailCtrl::timeChosen, this, [this](int file, qint64 seconds) {
+        leavePreview();
+        playback_->playAt(file, seconds);
+    });
+    connect(playback_, &CPlaybackController::positionChanged, thumb_, &CThumbnailCtrl::setPlaybackTime);
     connect(playback_, &CPlaybackController::mediaEnded, this, [this] {
         if (frame_->isFullScreen()) setFullScreen(false);
     });

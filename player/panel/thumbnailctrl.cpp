@@ -17,13 +17,16 @@ CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
       pictures_(new CPanelPictures(library, this)),
       list_(ctx_),
       calendar_(ctx_),
-      info_(ctx_) {
+      info_(ctx_),
+      timeline_(new CPanelDayTimeline(ctx_, this)) {
     setObjectName(QLatin1String(skinkey::m_ThumbnailCtrl));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     ctx_.fonts = panel::Fonts::make();
     ctx_.pictures = pictures_;
     connect(pictures_, &CPanelPictures::progress, this, &CThumbnailCtrl::showProgress);
+    connect(timeline_, &CPanelDayTimeline::timeChosen, this, &CThumbnailCtrl::timeChosen);
+    timeline_->hide();
     connect(pictures_->grabber(), &CAsyncFrameGrabber::toolProblem, this, &CThumbnailCtrl::toolProblem);
 }
 
@@ -110,6 +113,12 @@ void CThumbnailCtrl::refresh(int listPage, std::int64_t calendarDate) {
     rebuildShown();
     list_.refresh(listPage);
     calendar_.refresh(calendarDate);
+    const QRect strip = calendar_.timelineRect();
+    timeline_->setVisible(page_ == CalendarPage && !strip.isEmpty());
+    if (timeline_->isVisible()) {
+        timeline_->setGeometry(strip);
+        timeline_->setDay(calendar_.date());
+    }
     requestPictures();
     update();
 }

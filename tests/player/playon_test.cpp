@@ -16,6 +16,7 @@
 
 #include <QDateTime>
 #include <QMessageBox>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -287,4 +288,64 @@ TEST_F(PlayOn, EventKeysVisitEveryEventInOrderAcrossRecordings) {
     // The kind stays in the field while its span plays.
     ASSERT_TRUE(waitUntil([&] { return timeText() == QStringLiteral("2026/12/01 09:00:03  Event A"); }, 5000))
         << timeText().toStdString();
+}
+
+// The day timeline under the calendar: bands and marks of the chosen day,
+// the wheel zooms in to an hour, a click plays the recording at that time
+// and the strip follows playback.
+TEST_F(PlayOn, TimelineClickPlaysTheRecordingAtThatTime) {
+    write("morning.qmr3", piece(10, 0, 0, {{{2, 3}, 0x01}}));
+    write("later.qmr3", piece(20, 0, 11, {}, {{5, 6}}));
+    write("noon.qmr3", piece(5, 30, 0));
+    openFolder();
+    win->resize(1280, 1000);
+    win->onCommand(IDC_TAB_CALENDAR);
+    CThumbnailCtrl* panel = win->thumbnailCtrl();
+    CPanelDayTimeline* strip = panel->dayTimeline();
+    ASSERT_TRUE(waitUntil([&] { return strip->isVisible(); })) << panel->height();
+    EXPECT_EQ(strip->dayStart(), QDateTime(QDate(2026, 12, 1), QTime(0, 0)).toSecsSinceEpoch());
+    EXPECT_EQ(strip->viewSpan(), 24 * 3600);
+    EXPECT_EQ(strip->bands().size(), 3u);
+    ASSERT_EQ(strip->marks().size(), 3u);  // the morning's alarm, the noon recording's, and motion
+    EXPECT_GE(panel->calendarItemsPerPage(), 2);
+    // The strip sits above the page bar, clear of the recordings of the half hour.
+    EXPECT_GE(strip->y(),
+              CThumbnailCtrl::kCalendarItemsTop + panel->calendarItemsPerPage() * CThumbnailCtrl::kRowHeight);
+
+    // Zoomed in on 09:00 until an hour fills the strip.
+    const int x9 = strip->xForTime(at(0, 0));
+    for (int k = 0; k < 6; ++k) {
+        QWheelEvent wheel(QPointF(x9, 30), strip->mapToGlobal(QPointF(x9, 30)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(strip, &wheel);
+    }
+    EXPECT_EQ(strip->viewSpan(), CPanelDayTimeline::kClosest);
+    EXPECT_LE(strip->viewStart(), at(0, 0));
+    EXPECT_GT(strip->viewStart() + strip->viewSpan(), at(0, 30));
+
+    // A click near 09:00:20 (a pixel is 14 seconds) plays the later recording there.
+    const QPoint click(strip->xForTime(at(0, 20)), 30);
+    const std::int64_t clicked = strip->timeAtX(click.x());
+    ASSERT_GE(clicked, at(0, 12));
+    ASSERT_LE(clicked, at(0, 28));
+    playertest::press(strip, click);
+    playertest::release(strip, click);
+    ASSERT_TRUE(win->isPlaying());
+    EXPECT_EQ(win->currentFileIndex(), indexOf("later.qmr3"));
+    EXPECT_EQ(panel->selectedFile(), indexOf("later.qmr3"));
+    ASSERT_TRUE(waitUntil([&] { return timeText().startsWith(QStringLiteral("2026/12/01")); }, 10000));
+    const std::int64_t shownAt =
+        QDateTime::fromString(timeText(), QStringLiteral("yyyy/MM/dd HH:mm:ss")).toSecsSinceEpoch();
+    EXPECT_LE(std::abs(shownAt - clicked), 1) << timeText().toStdString();
+    // The first picture is the one nearest the time clicked.
+    ASSERT_TRUE(waitUntil([&] { return last() >= 0; }, 10000));
+    EXPECT_LE(std::abs(shown().front() / 10 - (clicked - at(0, 11))), 1) << shown().front();
+    // The strip shows where playback is.
+    EXPECT_EQ(strip->playbackTime(), shownAt);
+
+    // A click where nothing was recorded does nothing.
+    const QPoint empty(strip->xForTime(at(0, 50)), 30);
+    playertest::press(strip, empty);
+    playertest::release(strip, empty);
+    EXPECT_EQ(win->currentFileIndex(), indexOf("later.qmr3"));
 }
