@@ -14,7 +14,10 @@ namespace {
 
 constexpr int kMargin = 8;
 constexpr int kTrackTop = 20;
-constexpr int kTrackHeight = 18;
+constexpr int kTrackHeight = 34;
+// Four rows of event marks above the bands, one per kind.
+constexpr int kMarkRow = 3;
+constexpr int kMarksHeight = 4 * kMarkRow + 2;
 
 std::int64_t startOfDay(std::int64_t t) {
     return QDateTime(panel::local(t).date(), QTime(0, 0)).toSecsSinceEpoch();
@@ -153,14 +156,15 @@ void CPanelDayTimeline::paintEvent(QPaintEvent*) {
         p.setPen(QColor(70, 76, 88));
         p.drawLine(x, r.top(), x, r.bottom() + 4);
         p.setPen(panel::kDim);
+        // A label that would not fit whole is left out rather than crowd its neighbour.
         const QRect label(x - 20, r.bottom() + 4, 40, 14);
-        p.drawText(label.translated(std::clamp(0, -label.left(), width() - label.right() - 1), 0),
-                   Qt::AlignCenter, panel::fmt(t, "HH:mm"));
+        if (label.left() >= 0 && label.right() < width())
+            p.drawText(label, Qt::AlignCenter, panel::fmt(t, "HH:mm"));
     }
 
     p.setClipRect(r);
     for (const Band& b : bands_) {
-        const int x1 = xForTime(b.start), x2 = std::max(x1 + 2, xForTime(b.end + 1));
+        const int x1 = xForTime(b.start), x2 = std::max(x1 + 3, xForTime(b.end + 1));
         const bool chosen = b.file == ctx_.selected;
         p.fillRect(QRect(x1, r.top() + 8, x2 - x1, r.height() - 8),
                    chosen ? panel::kAccent : QColor(90, 104, 128));
@@ -170,7 +174,8 @@ void CPanelDayTimeline::paintEvent(QPaintEvent*) {
     for (const Mark& m : marks_) {
         const int row = int(std::find(kinds.begin(), kinds.end(), m.kind) - kinds.begin());
         const int x1 = xForTime(m.start), x2 = std::max(x1 + 2, xForTime(m.end + 1));
-        p.fillRect(QRect(x1, r.top() + row * 2, x2 - x1, 2), panel::eventColour(m.kind));
+        p.fillRect(QRect(x1, r.top() + 1 + row * kMarkRow, x2 - x1, kMarkRow - 1),
+                   panel::eventColour(m.kind));
     }
     p.setClipping(false);
 
