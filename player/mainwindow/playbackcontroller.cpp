@@ -549,9 +549,18 @@ bool CPlaybackController::jumpToEvent(bool forward) {
                 spanEnd = std::max(spanEnd, other.end);
             }
         if (file != here) {
-            if (!takeFile(file)) break;
-            startOffset_ = int(std::max<std::int64_t>(0, span.start - library_.startTime(file)));
-            if (!openAndPlay(currentPath_)) return false;
+            // Swapped like a recording played on into: the window does not go idle.
+            carryingOn_ = true;
+            bool ok = takeFile(file);
+            if (ok) {
+                startOffset_ = int(std::max<std::int64_t>(0, span.start - library_.startTime(file)));
+                ok = openAndPlay(currentPath_);
+            }
+            carryingOn_ = false;
+            if (!ok) {
+                if (isPlaying()) halt(false);
+                return false;
+            }
             currentFileIndex_ = file;
             emit carriedOn(file);
         } else {

@@ -45,16 +45,29 @@ void CPanelDayTimeline::setDay(std::int64_t date) {
 }
 
 void CPanelDayTimeline::reload() {
-    bands_.clear();
-    marks_.clear();
+    std::vector<Band> bands;
     std::vector<std::string> paths;
     for (int f : ctx_.shown) {
         const std::int64_t s = ctx_.library.startTime(f);
         const std::int64_t e = std::max(ctx_.library.endTime(f), s);
         if (s == 0 || e < dayStart_ || s >= dayEnd_) continue;
-        bands_.push_back({f, s, e, ctx_.library.eventSummary(f)});
+        bands.push_back({f, s, e, ctx_.library.eventSummary(f)});
         paths.push_back(ctx_.library.filePath(f));
     }
+    // The panel refreshes on every click; the events are read again only
+    // when the day's recordings changed.
+    const bool same =
+        paths == paths_ && bands.size() == bands_.size() &&
+        std::equal(bands.begin(), bands.end(), bands_.begin(), [](const Band& a, const Band& b) {
+            return a.file == b.file && a.start == b.start && a.end == b.end;
+        });
+    bands_ = std::move(bands);
+    if (same) {
+        update();
+        return;
+    }
+    paths_ = paths;
+    marks_.clear();
     if (!paths.empty()) {
         events_.scanFileList(paths);
         for (int i = 0; i < events_.fileCount(); ++i) {

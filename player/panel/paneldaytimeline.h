@@ -73,6 +73,7 @@ private:
     std::int64_t playback_ = -1;
     std::vector<Band> bands_;
     std::vector<Mark> marks_;
+    std::vector<std::string> paths_;  // the recordings the marks were read from
     // Reads the event spans of the day's recordings without touching the
     // catalogue's selected file, which the slider and playback use.
     CVideoLibrary events_;
