@@ -173,6 +173,7 @@ void CPlaybackController::halt(bool keepChoice) {
     }
     jumpPending_ = false;
     eventShownAt_ = -1;
+    pendingRate_ = 0;
     if (!keepChoice) {
         state_ = State::Idle;
         parts_.panel->clearSelection();
@@ -235,6 +236,8 @@ bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on,
     }
     showButtons(on, released);
     state_ = after;
+    // A winding still waiting from a carry-on gives way to the user's command.
+    pendingRate_ = 0;
     return true;
 }
 
@@ -470,7 +473,7 @@ bool CPlaybackController::carryOn(int file, bool backward) {
     }
     carryingOn_ = false;
     if (!ok) {
-        // Read back the arrays of nothing in particular: the window goes idle.
+        // It cannot play: the window goes idle as at any other end.
         if (isPlaying()) halt(false);
         else state_ = State::Idle;
         return false;
