@@ -189,6 +189,18 @@ please open the target folder first.</source>
         <source>The picture on screen cannot be taken.</source>
         <translation>表示中の画像を取得できません。</translation>
     </message>
+    <message>
+        <source>No later event</source>
+        <translation>これより後のイベントはありません</translation>
+    </message>
+    <message>
+        <source>No earlier event</source>
+        <translation>これより前のイベントはありません</translation>
+    </message>
+    <message>
+        <source>Next event (E) / Previous event (Shift+E)</source>
+        <translation>次のイベント (E) / 前のイベント (Shift+E)</translation>
+    </message>
 </context>
 <context>
     <name>CPlaybackController</name>
@@ -215,6 +227,10 @@ please open the target folder first.</source>
     <message>
         <source>The recording %1 cannot be played.</source>
         <translation>録画 %1 を再生できません。</translation>
+    </message>
+    <message>
+        <source>Event %1</source>
+        <translation>イベント %1</translation>
     </message>
 </context>
 <context>
@@ -246,6 +262,14 @@ please open the target folder first.</source>
     <message>
         <source>Confirm</source>
         <translation>確認</translation>
+    </message>
+    <message>
+        <source>Play on into the next recording</source>
+        <translation>次の録画へ続けて再生</translation>
+    </message>
+    <message>
+        <source>Play on</source>
+        <translation>続けて再生</translation>
     </message>
 </context>
 <context>
@@ -607,6 +631,21 @@ Korvid をインストールし直してください。</translation>
     <message>
         <source>Export Movie Clip</source>
         <translation>動画の書き出し</translation>
+    </message>
+</context>
+<context>
+    <name>CPanelDayTimeline</name>
+    <message>
+        <source>Click to play the recording at that time; the wheel zooms in to one hour</source>
+        <translation>クリックでその時刻の録画を再生します。ホイールで1時間まで拡大します</translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation>24時間</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 時間</translation>
     </message>
 </context>
 </TS>

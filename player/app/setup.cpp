@@ -11,11 +11,13 @@
 void CSetup::load(QSettings& settings) {
     motionArea = settings.value(QStringLiteral("Setup/MDArea"), 0).toInt() ? 1 : 0;
     readEventData = 1;
+    playOn = settings.value(QStringLiteral("Setup/PlayOn"), 1).toInt() ? 1 : 0;
 }
 
 void CSetup::save(QSettings& settings) const {
     settings.setValue(QStringLiteral("Setup/MDArea"), motionArea);
     settings.setValue(QStringLiteral("Setup/ReadEventData"), readEventData);
+    settings.setValue(QStringLiteral("Setup/PlayOn"), playOn);
     settings.sync();
 }
 
@@ -61,19 +63,26 @@ CSetupDialog::CSetupDialog(CSetup* setup, const QString& versionText, QWidget* p
     readEventLabel_->hide();
     readEvent_->hide();
 
+    grid->addWidget(new QLabel(tr("Play on into the next recording"), this), 2, 0);
+    playOn_ = new QCheckBox(jp ? tr("Play on") : QString(), this);
+    playOn_->setObjectName(QStringLiteral("PlayOn"));
+    playOn_->setChecked(setup_->playOn != 0);
+    grid->addWidget(playOn_, 2, 1);
+
     version_ =
         new QLabel(tr("Version : ") + (versionText.isEmpty() ? QStringLiteral("-") : versionText), this);
-    grid->addWidget(version_, 2, 0, 1, 2);
+    grid->addWidget(version_, 3, 0, 1, 2);
 
     auto* ok = new QPushButton(tr("Confirm"), this);
     ok->setDefault(true);
-    grid->addWidget(ok, 3, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(ok, 4, 0, 1, 2, Qt::AlignRight);
     connect(ok, &QPushButton::clicked, this, &CSetupDialog::confirm);
 }
 
 void CSetupDialog::confirm() {
     setup_->motionArea = motion_->isChecked() ? 1 : 0;
     setup_->readEventData = readEvent_->isChecked() ? 1 : 0;
+    setup_->playOn = playOn_->isChecked() ? 1 : 0;
     setup_->save();
     accept();
 }

@@ -14,8 +14,9 @@ class CSetup {
 public:
     int motionArea = 0;     // "Setup" / "MDArea"
     int readEventData = 1;  // "Setup" / "ReadEventData"; 1 on every start
+    int playOn = 1;         // "Setup" / "PlayOn": go on into the recording cut next
 
-    // Motion area from the store (default 0); read event data back to 1
+    // Motion area (default 0) and play on (default 1) from the store; read event data back to 1
     // whatever the store holds.
     void load(QSettings& settings);
     void save(QSettings& settings) const;
@@ -33,6 +34,7 @@ public:
     CSetupDialog(CSetup* setup, const QString& versionText, QWidget* parent);
     QCheckBox* motionAreaBox() const { return motion_; }
     QCheckBox* readEventBox() const { return readEvent_; }
+    QCheckBox* playOnBox() const { return playOn_; }
     QLabel* versionLabel() const { return version_; }
 
 public slots:
@@ -42,6 +44,7 @@ private:
     CSetup* setup_;
     QCheckBox* motion_;
     QCheckBox* readEvent_;
+    QCheckBox* playOn_;
     QLabel* readEventLabel_;
     QLabel* version_;
 };

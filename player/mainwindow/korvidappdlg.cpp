@@ -148,6 +148,10 @@ void CKorvidAppDlg::createControls() {
     playTime_->setReadOnly(true);
     // The field never takes keyboard input.
     playTime_->setFocusPolicy(Qt::NoFocus);
+    // The event keys have no buttons; where the times and the marks are shown, they are told.
+    const QString eventKeys = tr("Next event (E) / Previous event (Shift+E)");
+    playTime_->setToolTip(eventKeys);
+    playSlider_->setToolTip(eventKeys);
     playTime_->setColours(Qt::white, QColor(0x15, 0x17, 0x19));
     QFont bold(QStringLiteral("Arial"));
     bold.setPointSize(11);
@@ -201,7 +205,10 @@ void CKorvidAppDlg::connectPlayback() {
     connect(playback_, &CPlaybackController::buttonsChanged, this, &CKorvidAppDlg::showButtons);
     connect(playback_, &CPlaybackController::message, this, &CKorvidAppDlg::showMessage);
     connect(playback_, &CPlaybackController::displayChanged, this, [this] {
-        if (playback_->displayMode() == 0) ownSize_ = false;
+        if (playback_->displayMode() == 0) {
+            ownSize_ = false;
+            thumb_->setPlaybackTime(-1);
+        }
         nativeRect_ = QRect(QPoint(0, 0), playback_->pictureSize());
         nativeRect_.moveCenter(videoArea_.center());
         // Whatever left display mode 2 (a stop, an open) ends the preview pages.
@@ -215,6 +222,11 @@ void CKorvidAppDlg::connectPlayback() {
         leavePreview();
         preview_->reset();
     });
+    connect(thumb_, &CThumbnailCtrl::timeChosen, this, [this](int file, qint64 seconds) {
+        leavePreview();
+        playback_->playAt(file, seconds);
+    });
+    connect(playback_, &CPlaybackController::positionChanged, thumb_, &CThumbnailCtrl::setPlaybackTime);
     connect(playback_, &CPlaybackController::mediaEnded, this, [this] {
         if (frame_->isFullScreen()) setFullScreen(false);
     });
@@ -248,6 +260,8 @@ void CKorvidAppDlg::createShortcuts() {
         {QKeySequence(Qt::CTRL | Qt::Key_Right), IDC_FF},
         {QKeySequence(Qt::CTRL | Qt::Key_Left), IDC_REWIND},
         {QKeySequence(Qt::Key_R), IDC_CHANGE_RATIO},
+        {QKeySequence(Qt::Key_E), IDC_NEXT_EVENT},
+        {QKeySequence(Qt::SHIFT | Qt::Key_E), IDC_PREV_EVENT},
     };
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);

@@ -160,6 +160,7 @@ private:
     void toggleFilter(int id);
     void choosePanelPage(int id);
     void changeRatio();
+    void jumpToEvent(bool forward);
     void startPreview();
     void playFromPreview();
     // The preview pages give the video area back.

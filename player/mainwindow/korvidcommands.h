@@ -34,4 +34,6 @@ enum KorvidCommand {
     IDC_FILTER_M = 1074,
     IDC_FILTER_E = 1075,
     IDC_FILTER_T = 1076,
+    IDC_NEXT_EVENT = 1080,
+    IDC_PREV_EVENT = 1081,
 };

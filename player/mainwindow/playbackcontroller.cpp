@@ -2,6 +2,7 @@
 
 #include "logging.h"
 #include "lumacastctrl.h"
+#include "eventspans.h"
 #include "korvidcommands.h"
 #include "qmr3reader.h"
 #include "setup.h"
@@ -10,12 +11,16 @@
 #include "videolibrary.h"
 #include "videoplayslider.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
 
 namespace {
+
+// How long a jump's time is trusted over the viewer's answer.
+constexpr int kJumpSettleMs = 3000;
 
 bool validClock(short y, short mo, short d, short h, short mi, short s) {
     return y >= 1971 && y <= 2999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 24 &&
@@ -93,9 +98,18 @@ int CPlaybackController::startPosition(std::int64_t fileStart, std::uint32_t ind
     return first < 0 ? int(indexCount) : first;
 }
 
-void CPlaybackController::openAndPlay(const QString& path) {
+bool CPlaybackController::openAndPlay(const QString& path) {
     emit aboutToPlay();
-    if (isPlaying()) stop();
+    if (isPlaying()) {
+        if (carryingOn_) {
+            // Only the viewer is swapped: panel, slider and window stay as they are.
+            positionTimer_.stop();
+            parts_.viewer->StopService();
+        } else {
+            stop();
+        }
+    }
+    eventShownAt_ = -1;
     CVideoLibrary::clearSizedThumbnails();
 
     qmr3::Qmr3Reader reader(1);
@@ -104,7 +118,7 @@ void CPlaybackController::openAndPlay(const QString& path) {
         startOffset_ = 0;
         qCWarning(lcPlayback) << "cannot read the header of" << path;
         emit message(tr("The recording %1 cannot be read.").arg(QDir::toNativeSeparators(path)));
-        return;
+        return false;
     }
     reader.close();
     configureViewer(header);
@@ -125,7 +139,7 @@ void CPlaybackController::openAndPlay(const QString& path) {
         qCWarning(lcPlayback) << "the viewer cannot play" << path;
         // Said rather than passed over: nothing would show why nothing plays.
         emit message(tr("The recording %1 cannot be played.").arg(QDir::toNativeSeparators(path)));
-        return;
+        return false;
     }
     qCDebug(lcPlayback) << "playing" << path << "from" << startOffset_ << "s";
     parts_.viewer->SetMDArea(kGridRows, kGridColumns);
@@ -133,6 +147,7 @@ void CPlaybackController::openAndPlay(const QString& path) {
     else parts_.viewer->HideMDArea();
     parts_.viewer->SeekToPlay();
     showPlaying(selected, known);
+    return true;
 }
 
 void CPlaybackController::showPlaying(int file, bool known) {
@@ -141,6 +156,7 @@ void CPlaybackController::showPlaying(int file, bool known) {
     showButtons({IDC_PLAY}, {});
     positionTimer_.start();
     state_ = State::Playing;
+    winding_ = 0;
     displayMode_ = 1;
     startOffset_ = 0;
     emit displayChanged();
@@ -155,6 +171,9 @@ void CPlaybackController::halt(bool keepChoice) {
         parts_.viewer->StopService();
         qCDebug(lcPlayback) << "stopped";
     }
+    jumpPending_ = false;
+    eventShownAt_ = -1;
+    pendingRate_ = 0;
     if (!keepChoice) {
         state_ = State::Idle;
         parts_.panel->clearSelection();
@@ -196,7 +215,17 @@ void CPlaybackController::updatePosition() {
     }
     // A drag in progress owns the thumb.
     if (!parts_.slider->isTracking()) parts_.slider->setValue(int(seconds - fileStart_));
-    parts_.playTime->setText(QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, s));
+    QString text = QString::asprintf("%04d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
+    // The kind of an event jumped to stays beside the time while its span plays.
+    const bool inEvent = eventShownAt_ >= 0 && seconds >= eventShownAt_ && seconds <= eventShownEnd_;
+    if (jumpPending_ && !inEvent && !jumpClock_.hasExpired(kJumpSettleMs)) return;
+    jumpPending_ = false;
+    if (inEvent) text += eventText_;
+    else eventShownAt_ = -1;
+    parts_.playTime->setText(text);
+    emit positionChanged(seconds);
+    // The viewer of a recording gone on into is settled: winding goes on.
+    resumeWinding();
 }
 
 bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on,
@@ -207,6 +236,8 @@ bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on,
     }
     showButtons(on, released);
     state_ = after;
+    // A winding still waiting from a carry-on gives way to the user's command.
+    pendingRate_ = 0;
     return true;
 }
 
@@ -221,8 +252,10 @@ void CPlaybackController::play() {
         emit message(tr("Invalid Start Position."));
         return;
     }
-    if (beginTransport(IDC_PLAY, {IDC_PLAY}, {IDC_PAUSE, IDC_FF, IDC_REWIND}, State::Playing))
+    if (beginTransport(IDC_PLAY, {IDC_PLAY}, {IDC_PAUSE, IDC_FF, IDC_REWIND}, State::Playing)) {
+        winding_ = 0;
         parts_.viewer->SeekToPlay();
+    }
 }
 
 void CPlaybackController::pause() {
@@ -231,13 +264,17 @@ void CPlaybackController::pause() {
 }
 
 void CPlaybackController::fastForward() {
-    if (beginTransport(IDC_FF, {IDC_FF}, {IDC_REWIND, IDC_PLAY, IDC_PAUSE}, State::Playing))
+    if (beginTransport(IDC_FF, {IDC_FF}, {IDC_REWIND, IDC_PLAY, IDC_PAUSE}, State::Playing)) {
+        winding_ = 1;
         parts_.viewer->SeekToFF(0);
+    }
 }
 
 void CPlaybackController::rewind() {
-    if (beginTransport(IDC_REWIND, {IDC_REWIND}, {IDC_FF, IDC_PLAY, IDC_PAUSE}, State::Playing))
+    if (beginTransport(IDC_REWIND, {IDC_REWIND}, {IDC_FF, IDC_PLAY, IDC_PAUSE}, State::Playing)) {
+        winding_ = -1;
         parts_.viewer->SeekToRew(0);
+    }
 }
 
 void CPlaybackController::frameForward() {
@@ -280,12 +317,17 @@ void CPlaybackController::seekToSlider() {
     // Past the last position the seek stays at the end rather than jumping back to the start.
     if (target < 0) target = std::max(0, library_.framePositionCount() - 1);
     if (resuming) openAndPlay(currentPath_);
+    playFromPosition(target);
+    parts_.slider->clearTracking();
+}
+
+void CPlaybackController::playFromPosition(int target) {
     showButtons({IDC_PLAY}, {IDC_PAUSE, IDC_FF, IDC_REWIND});
     state_ = State::Playing;
+    winding_ = 0;
     positionTimer_.stop();
     parts_.viewer->SetSpecificPos(target);
     parts_.viewer->SeekToPlay();
-    parts_.slider->clearTracking();
     positionTimer_.start();
 }
 
@@ -364,6 +406,12 @@ void CPlaybackController::playFromOffset(int file, int offset) {
 
 void CPlaybackController::mediaStopped() {
     qCDebug(lcPlayback) << "end of the recording";
+    if (state_ == State::Playing && playOnEnabled()) {
+        const bool backward = winding_ < 0;
+        const int from = currentFileIndex_ >= 0 ? currentFileIndex_ : parts_.panel->selectedFile();
+        const int next = followingRecording(library_, from, !backward);
+        if (next >= 0 && carryOn(next, backward)) return;
+    }
     stop();
     currentFileIndex_ = -1;
     parts_.panel->clearSelection();
@@ -390,4 +438,163 @@ void CPlaybackController::resume(bool reopen) {
     if (reopen) openAndPlay(currentPath_);
     else seekToSlider();  // opens the file again at the start offset, then goes to the slider's position
     currentFileIndex_ = index;
+}
+
+bool CPlaybackController::playOnEnabled() const { return !setup_ || setup_->playOn != 0; }
+
+bool CPlaybackController::takeFile(int file) {
+    // Damaged recordings and those the filter hides end playback instead.
+    if (file < 0 || file >= library_.fileCount() || library_.damaged(file) || !parts_.panel->isListed(file))
+        return false;
+    if (!library_.readVideoInfo(file) && library_.readEventData()) return false;
+    if (!carryingOn_ && isPlaying()) stop();
+    currentFileIndex_ = file;
+    currentPath_ = QString::fromStdString(library_.filePath(file));
+    parts_.panel->followPlayback(file);
+    parts_.slider->setRecording(file);
+    return true;
+}
+
+bool CPlaybackController::carryOn(int file, bool backward) {
+    const int winding = winding_;
+    const short rate = parts_.viewer->GetSkipRate();
+    carryingOn_ = true;
+    bool ok = takeFile(file);
+    if (ok) {
+        // Backwards it goes on from the last picture of the earlier recording.
+        const auto& positions = library_.framePositions();
+        // It starts a group before the last: started in the last one, the
+        // source reaches the end before the winding can turn it round.
+        const std::size_t from = positions.size() >= 2 ? positions.size() - 2 : 0;
+        startOffset_ = backward && !positions.empty()
+                           ? int(std::max<std::int64_t>(0, positions[from].time - library_.startTime(file)))
+                           : 0;
+        ok = openAndPlay(currentPath_);
+    }
+    carryingOn_ = false;
+    if (!ok) {
+        // It cannot play: the window goes idle as at any other end.
+        if (isPlaying()) halt(false);
+        else state_ = State::Idle;
+        return false;
+    }
+    qCDebug(lcPlayback) << "went on into" << currentPath_ << (backward ? "backwards" : "forwards");
+    currentFileIndex_ = file;
+    if (winding != 0) {
+        showButtons({winding < 0 ? IDC_REWIND : IDC_FF},
+                    {winding < 0 ? IDC_FF : IDC_REWIND, IDC_PLAY, IDC_PAUSE});
+        winding_ = winding;
+        // The winding goes on once the viewer shows its first picture.
+        pendingRate_ = rate;
+        windGeneration_ = generation_->load();
+    }
+    emit carriedOn(file);
+    return true;
+}
+
+void CPlaybackController::playAt(int file, std::int64_t seconds) {
+    if (file < 0 || file >= library_.fileCount()) return;
+    if (!takeFile(file)) {
+        if (file < library_.fileCount() && !library_.damaged(file) && parts_.panel->isListed(file))
+            emit message(tr("The QMR3 file is corrupted!"));
+        return;
+    }
+    startOffset_ =
+        int(std::clamp<std::int64_t>(seconds - library_.startTime(file), 0, library_.length(file)));
+    openAndPlay(currentPath_);
+    currentFileIndex_ = file;
+}
+
+bool CPlaybackController::nextEvent() { return jumpToEvent(true); }
+bool CPlaybackController::previousEvent() { return jumpToEvent(false); }
+
+bool CPlaybackController::jumpToEvent(bool forward) {
+    if (!isPlaying() || currentFileIndex_ < 0) return false;
+    const int here = currentFileIndex_;
+    std::int64_t now = 0;
+    // Until the picture of the last jump is on screen, that jump is where we are.
+    if (eventShownAt_ >= 0 && jumpPending_) now = eventShownAt_;
+    else if (!currentSeconds(now) || !heldByRecording(now)) now = forward ? fileStart_ - 1 : fileEnd_ + 1;
+    // Backwards, the span just being played is not the one to go to.
+    const std::int64_t before = jumpPending_ ? now : now - 1;
+
+    int file = here;
+    for (int hop = 0; file >= 0; ++hop) {
+        if (hop > 0) {
+            if (!playOnEnabled()) break;
+            const int next = followingRecording(library_, file, forward);
+            if (next < 0 || library_.damaged(next) || !parts_.panel->isListed(next)) break;
+            file = next;
+            if (!library_.readVideoInfo(file)) break;
+        }
+        const std::vector<EventSpan> spans = eventSpans(library_.events(), library_.framePositions());
+        const EventSpan* found = nullptr;
+        std::uint8_t kinds = 0;
+        if (forward) {
+            for (const EventSpan& span : spans)
+                if (hop > 0 || span.start > now) {
+                    found = &span;
+                    break;
+                }
+        } else {
+            for (auto it = spans.rbegin(); it != spans.rend(); ++it)
+                if (hop > 0 || it->start < before) {
+                    found = &*it;
+                    break;
+                }
+        }
+        if (!found) continue;
+        const EventSpan span = *found;
+        std::int64_t spanEnd = span.end;
+        for (const EventSpan& other : spans)
+            if (other.start == span.start) {
+                kinds |= other.kind;
+                spanEnd = std::max(spanEnd, other.end);
+            }
+        if (file != here) {
+            // Swapped like a recording played on into: the window does not go idle.
+            carryingOn_ = true;
+            bool ok = takeFile(file);
+            if (ok) {
+                startOffset_ = int(std::max<std::int64_t>(0, span.start - library_.startTime(file)));
+                ok = openAndPlay(currentPath_);
+            }
+            carryingOn_ = false;
+            if (!ok) {
+                if (isPlaying()) halt(false);
+                return false;
+            }
+            currentFileIndex_ = file;
+            emit carriedOn(file);
+        } else {
+            playFromPosition(span.firstPosition);
+        }
+        showEventTime(span.start, spanEnd, kinds);
+        return true;
+    }
+    // Nothing found: the catalogue goes back to the recording that plays.
+    if (library_.selectedFile() != here) library_.readVideoInfo(here);
+    return false;
+}
+
+void CPlaybackController::showEventTime(std::int64_t time, std::int64_t end, std::uint8_t kinds) {
+    QStringList letters;
+    for (std::uint8_t kind : {qmr3::kEventAlarm, qmr3::kEventEmergency, qmr3::kEventMotion, qmr3::kEventTime})
+        if (kinds & kind) letters << QString(QLatin1Char(eventKindLetter(kind)));
+    eventText_ = QStringLiteral("  ") + tr("Event %1").arg(letters.join(QLatin1Char(' ')));
+    eventShownAt_ = time;
+    eventShownEnd_ = end;
+    jumpPending_ = true;
+    jumpClock_.start();
+    parts_.playTime->setText(
+        QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + eventText_);
+    if (!parts_.slider->isTracking()) parts_.slider->setValue(int(time - fileStart_));
+}
+
+void CPlaybackController::resumeWinding() {
+    if (pendingRate_ == 0 || windGeneration_ != generation_->load() || state_ != State::Playing) return;
+    const short rate = short(pendingRate_);
+    pendingRate_ = 0;
+    if (winding_ < 0) parts_.viewer->SeekToRew(rate);
+    else if (winding_ > 0) parts_.viewer->SeekToFF(rate);
 }

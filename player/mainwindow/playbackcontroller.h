@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QList>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -76,8 +77,8 @@ public:
     QTimer* positionTimer() { return &positionTimer_; }
 
     // The one place a recording is handed to the viewer. Starts at the start
-    // offset and then clears it.
-    void openAndPlay(const QString& path);
+    // offset and then clears it. Says whether it plays.
+    bool openAndPlay(const QString& path);
     void stop();
     // A recording chosen in the panel: played, or why not said.
     void playChosenFile(int index);
@@ -95,6 +96,16 @@ public:
     void seekToSlider();
     // The slider was pressed: hold the picture while the user drags.
     void holdForDrag();
+    // Plays file `file` from the picture nearest to `seconds` (local time).
+    void playAt(int file, std::int64_t seconds);
+    // To the start of the next / previous event span, into the neighbouring
+    // recordings when play on is allowed. Says whether it found one.
+    bool nextEvent();
+    bool previousEvent();
+    // Whether a recording that ends goes on into the one the recorder cut next.
+    bool playOnEnabled() const;
+    // Local time of the picture on screen; false when the viewer has none.
+    bool currentSeconds(std::int64_t& seconds);
 
     // Around a dialog: suspend remembers file and slider position and stops;
     // resume continues there, by opening the file again or by a seek.
@@ -116,6 +127,10 @@ signals:
     void mediaEnded();
     // A recording is about to be handed to the viewer.
     void aboutToPlay();
+    // Playback went on from one recording into its neighbour without stopping.
+    void carriedOn(int file);
+    // The second shown in the time field changed (local seconds).
+    void positionChanged(std::int64_t seconds);
 
 private:
     // Stops the viewer; keepChoice leaves the panel's selection and the slider as they are.
@@ -127,9 +142,16 @@ private:
     int startPosition(std::int64_t fileStart, std::uint32_t indexCount) const;
     void showPlaying(int file, bool known);
     void updatePosition();
-    bool currentSeconds(std::int64_t& seconds);
     bool heldByRecording(std::int64_t seconds) const;
     void mediaStopped();
+    // Starts `file` where the one that ended left off; false when it cannot.
+    bool carryOn(int file, bool backward);
+    bool jumpToEvent(bool forward);
+    void showEventTime(std::int64_t time, std::int64_t end, std::uint8_t kinds);
+    void playFromPosition(int target);
+    void resumeWinding();
+    // Makes file the current one for the panel, the slider and the catalogue.
+    bool takeFile(int file);
 
     CVideoLibrary& library_;
     const CSetup* setup_;
@@ -144,6 +166,22 @@ private:
     std::int64_t fileStart_ = 0;
     std::int64_t fileEnd_ = 0;  // last second the playing recording holds; 0 when not known
     std::uint32_t rawLength_ = 0;
+    // How the picture moves while Playing: 0 play, 1 fast forward, -1 rewind.
+    int winding_ = 0;
+    // A recording is being opened to go on from its neighbour: the viewer is
+    // swapped without the window going idle.
+    bool carryingOn_ = false;
+    // Winding rate to resume at the first picture of a recording gone on into.
+    int pendingRate_ = 0;
+    int windGeneration_ = 0;
+    // An event jump's time and kind stay in the field until the picture moves on.
+    std::int64_t eventShownAt_ = -1;
+    std::int64_t eventShownEnd_ = -1;
+    QString eventText_;
+    // The jump's picture is not on screen yet; the viewer may still answer
+    // with the time it left.
+    bool jumpPending_ = false;
+    QElapsedTimer jumpClock_;
     QTimer positionTimer_;
     // Counts starts, so a media stop still queued from an earlier start is ignored.
     std::shared_ptr<std::atomic<int>> generation_;

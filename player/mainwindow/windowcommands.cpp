@@ -85,6 +85,8 @@ void CKorvidAppDlg::buildCommandTable() {
         {IDC_TAB_INFO, [this] { choosePanelPage(IDC_TAB_INFO); }},
         {IDC_HELP, [this] { showHelp(); }},
         {IDC_CHANGE_RATIO, thenRelease(IDC_CHANGE_RATIO, &CKorvidAppDlg::changeRatio)},
+        {IDC_NEXT_EVENT, [this] { jumpToEvent(true); }},
+        {IDC_PREV_EVENT, [this] { jumpToEvent(false); }},
     };
     for (int id : kFilterButtons) commands_[id] = [this, id] { toggleFilter(id); };
 }
@@ -438,4 +440,13 @@ void CKorvidAppDlg::leavePreview() {
     if (preview_->isActive()) preview_->stop();
     release(IDC_PREVIEW);
     playback_->leavePreview();
+}
+
+void CKorvidAppDlg::jumpToEvent(bool forward) {
+    if (!playback_->isPlaying()) {
+        showMessage(tr("Available only while playing video"));
+        return;
+    }
+    if (!(forward ? playback_->nextEvent() : playback_->previousEvent()))
+        showStatusText(forward ? tr("No later event") : tr("No earlier event"));
 }

@@ -58,7 +58,14 @@ void CPanelCalendarPage::rebuild() {
 
 int CPanelCalendarPage::itemsPerPage() const {
     const int r = ctx_.rows();
-    return r == 6 ? 1 : std::max(1, r - 6);
+    const int rows = r == 6 ? 1 : std::max(1, r - 6);
+    return rows >= 3 ? rows - 1 : rows;
+}
+
+QRect CPanelCalendarPage::timelineRect() const {
+    const int r = ctx_.rows();
+    if (r < 9) return {};
+    return QRect(0, ctx_.pageBarTop() - kRowHeight, kWidth, kRowHeight);
 }
 
 int CPanelCalendarPage::itemPageCount() const { return ceilDiv(int(items_.size()), itemsPerPage()); }

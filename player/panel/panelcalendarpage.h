@@ -34,6 +34,9 @@ public:
     const std::array<std::uint8_t, 48>& slotEvents() const { return slotEvents_; }
     const std::vector<int>& items() const { return items_; }
     int itemsPerPage() const;
+    // Where the day timeline goes: the last item row above the page bar when
+    // at least two rows are left for items; empty when there is no room.
+    QRect timelineRect() const;
     int itemPage() const { return itemPage_; }
     int itemPageCount() const;
     std::vector<int> pageItems() const;

@@ -5,8 +5,11 @@
 #include "skinkeys.h"
 #include "videolibrary.h"
 
+#include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
     : QWidget(parent),
@@ -14,13 +17,16 @@ CThumbnailCtrl::CThumbnailCtrl(CVideoLibrary& library, QWidget* parent)
       pictures_(new CPanelPictures(library, this)),
       list_(ctx_),
       calendar_(ctx_),
-      info_(ctx_) {
+      info_(ctx_),
+      timeline_(new CPanelDayTimeline(ctx_, this)) {
     setObjectName(QLatin1String(skinkey::m_ThumbnailCtrl));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     ctx_.fonts = panel::Fonts::make();
     ctx_.pictures = pictures_;
     connect(pictures_, &CPanelPictures::progress, this, &CThumbnailCtrl::showProgress);
+    connect(timeline_, &CPanelDayTimeline::timeChosen, this, &CThumbnailCtrl::timeChosen);
+    timeline_->hide();
     connect(pictures_->grabber(), &CAsyncFrameGrabber::toolProblem, this, &CThumbnailCtrl::toolProblem);
 }
 
@@ -61,6 +67,23 @@ void CThumbnailCtrl::markSelection(int file) {
     update();
 }
 
+void CThumbnailCtrl::followPlayback(int file) {
+    ctx_.selected = file;
+    int listPage = -1;
+    const auto& shown = ctx_.shown;
+    const auto it = std::find(shown.begin(), shown.end(), file);
+    if (it != shown.end() && ctx_.rows() > 0) listPage = int(it - shown.begin()) / ctx_.rows();
+    const std::int64_t start = ctx_.library.startTime(file);
+    // The half hour the recording starts in.
+    std::int64_t halfHour = -1;
+    if (start > 0) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(start);
+        halfHour =
+            QDateTime(t.date(), QTime(t.time().hour(), t.time().minute() < 30 ? 0 : 30)).toSecsSinceEpoch();
+    }
+    refresh(listPage, halfHour);
+}
+
 void CThumbnailCtrl::clearSelection() {
     ctx_.selected = -1;
     ctx_.pointer.pressed = -1;
@@ -90,6 +113,12 @@ void CThumbnailCtrl::refresh(int listPage, std::int64_t calendarDate) {
     rebuildShown();
     list_.refresh(listPage);
     calendar_.refresh(calendarDate);
+    const QRect strip = calendar_.timelineRect();
+    timeline_->setVisible(page_ == CalendarPage && !strip.isEmpty());
+    if (timeline_->isVisible()) {
+        timeline_->setGeometry(strip);
+        timeline_->setDay(calendar_.date());
+    }
     requestPictures();
     update();
 }

@@ -5,6 +5,7 @@
 
 #include "panelcalendarpage.h"
 #include "panelcontext.h"
+#include "paneldaytimeline.h"
 #include "panelinfopage.h"
 #include "panellistpage.h"
 #include "panelpictures.h"
@@ -47,6 +48,9 @@ public:
     // The file last chosen, -1 when none.
     int selectedFile() const { return ctx_.selected; }
     void markSelection(int file);
+    // Playback went on into another recording: it becomes the chosen one, the
+    // list turns to its page and the calendar to its day and half hour.
+    void followPlayback(int file);
     void clearSelection();
 
     // bit 0x01 A, 0x02 E, 0x04 M, 0x08 T. The selection stays while its
@@ -77,6 +81,10 @@ public:
     QStringList rowTexts(int file) const;
     // Hit code of the calendar at a point (0 none).
     int calendarHitCode(QPoint p) const { return calendar_.hitCode(p); }
+    // The day timeline of the calendar page (hidden where there is no room).
+    CPanelDayTimeline* dayTimeline() const { return timeline_; }
+    // Local seconds of the picture on screen for the timeline; -1 for none.
+    void setPlaybackTime(std::int64_t seconds) { timeline_->setPlaybackTime(seconds); }
     // Whether the list picture of a file is loaded.
     bool hasPicture(int file) const { return pictures_->has(file); }
     int picturesPending() const { return pictures_->pending(); }
@@ -85,6 +93,8 @@ public:
 signals:
     // The user chose a recording (outside the mark area).
     void fileChosen(int index);
+    // A time of a recording was clicked on the day timeline.
+    void timeChosen(int file, qint64 seconds);
     // Progress texts for the main window's play-time field ("" clears).
     void statusText(const QString& text);
     // ffmpeg missing or unusable: shown once by the owner.
@@ -111,6 +121,7 @@ private:
     CPanelListPage list_;
     CPanelCalendarPage calendar_;
     CPanelInfoPage info_;
+    CPanelDayTimeline* timeline_;
     int page_ = ListPage;
     int mask_ = 15;
 };

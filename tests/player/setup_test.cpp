@@ -99,3 +99,27 @@ TEST_F(Settings, ClosingWithoutConfirmChangesNothing) {
     EXPECT_EQ(s.motionArea, 0);
     EXPECT_EQ(QSettings().value(QStringLiteral("Setup/MDArea")).toInt(), 0);
 }
+
+TEST_F(Settings, PlayOnIsOnByDefaultAndTheDialogSwitchesItOff) {
+    CSetup s;
+    s.playOn = 0;
+    s.load(store);
+    EXPECT_EQ(s.playOn, 1);
+    store.setValue(QStringLiteral("Setup/PlayOn"), 0);
+    s.load(store);
+    EXPECT_EQ(s.playOn, 0);
+
+    s.playOn = 1;
+    QDialog* dlg = s.createDialog(nullptr, QString());
+    auto* setup = qobject_cast<CSetupDialog*>(dlg);
+    ASSERT_NE(setup, nullptr);
+    dlg->show();
+    EXPECT_TRUE(setup->playOnBox()->isVisible());
+    EXPECT_TRUE(setup->playOnBox()->isChecked());
+    setup->playOnBox()->setChecked(false);
+    QPointer<QDialog> guard(dlg);
+    setup->confirm();
+    EXPECT_EQ(s.playOn, 0);
+    EXPECT_EQ(QSettings().value(QStringLiteral("Setup/PlayOn")).toInt(), 0);
+    EXPECT_TRUE(playertest::waitUntil([&] { return guard.isNull(); }));
+}

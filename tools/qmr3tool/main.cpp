@@ -1,5 +1,6 @@
 // qmr3tool: looks at recordings from the command line through the player's
 // own catalogue, so what it prints is what the player sees.
+#include "events.h"
 #include "export.h"
 #include "indexrecovery.h"
 #include "json.h"
@@ -33,7 +34,9 @@ void usage(std::FILE* to) {
         "       qmr3tool export FILE --from TIME --to TIME [--format avi|mp4|qmr3] [--overwrite] OUT\n"
         "                                         a range as a clip (with .srt and .csv beside it) or as\n"
         "                                         a smaller recording; TIME: \"YYYY-MM-DD HH:MM:SS\" or\n"
-        "                                         seconds from the start\n",
+        "                                         seconds from the start\n"
+        "       qmr3tool events FOLDER-OR-FILES... [--kind A,M,E,T] [--from TIME] [--to TIME] [--json]\n"
+        "                                         event spans with recording, start, end and offset\n",
         to);
 }
 
@@ -180,6 +183,7 @@ int cmdVerify(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "events") == 0) return runEvents(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "export") == 0) {
         const int status = cmdExport(std::vector<std::string>(argv + 2, argv + argc));
         return std::fflush(stdout) != 0 ? kExitFailure : status;
