@@ -245,7 +245,9 @@ TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafel
     // Root reads whatever the mode says: the unreadable file only counts for others.
     const bool canLock = geteuid() != 0;
     writeAll(dir.file("locked.qmr3"), bytes);
-    if (canLock) ASSERT_EQ(chmod(dir.file("locked.qmr3").c_str(), 0), 0);
+    if (canLock) {
+        ASSERT_EQ(chmod(dir.file("locked.qmr3").c_str(), 0), 0);
+    }
     const auto before = snapshot(dir.path());
 
     CVideoLibrary lib;
@@ -297,8 +299,9 @@ TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafel
     std::string arg, previous;
     int files = 0;
     while (std::getline(args, arg)) {
-        if (!arg.empty() && arg[0] == '-')
+        if (!arg.empty() && arg[0] == '-') {
             EXPECT_NE(std::find(options.begin(), options.end(), arg), options.end()) << arg;
+        }
         if (previous == "-i" || arg.find(".bmp") != std::string::npos) {
             EXPECT_EQ(arg.front(), '/') << arg;
             ++files;
