@@ -10,6 +10,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,24 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t n) {
 
 std::string failure(const std::string& path, int err) {
     return "Cannot write " + path + ": " + std::strerror(err);
+}
+
+// Why nothing may be written at path (a folder or a file), or 0. A mode
+// without any write bit counts even for a user the system would let through:
+// whoever made a recorder's folder read-only meant it.
+int writeRefusal(const std::string& path) {
+    struct statvfs fs {};
+    if (::statvfs(path.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY)) return EROFS;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+    return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+std::string readOnlyFailure(const std::string& path, const std::string& what, int err) {
+    if (err == EROFS || err == EACCES || err == EPERM)
+        return "Cannot write " + path + ": the " + what + " is read-only.";
+    return failure(path, err);
 }
 
 }  // namespace
@@ -79,8 +98,15 @@ IndexRecoveryResult recoverIndexFile(const CVideoLibrary& library, const std::st
 
     struct stat old {};
     const bool haveOld = ::stat(res.indexPath.c_str(), &old) == 0;
-    if (haveOld && ::access(res.indexPath.c_str(), W_OK) != 0) {
-        res.message = failure(res.indexPath, errno);
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    int refusal = writeRefusal(where);
+    const char* what = "folder";
+    if (!refusal && haveOld && S_ISREG(old.st_mode)) {
+        refusal = writeRefusal(res.indexPath);
+        what = "index file";
+    }
+    if (refusal) {
+        res.message = readOnlyFailure(res.indexPath, what, refusal);
         res.written = 0;
         return res;
     }

@@ -863,7 +863,8 @@ CPlayEngine::Pass CPlayEngine::deliverGroup(const Pkt& pk) {
     const std::uint8_t* data;
     std::uint32_t length;
     videoFacts(pk, info, data, length);
-    std::memcpy(group_.get(), data, length);
+    // An empty payload has no buffer behind it at all.
+    if (length) std::memcpy(group_.get(), data, length);
     const std::size_t n = splitPictures(group_.get(), length, starts_.get(), kMaxPictures);
     // A damaged packet without pictures: nothing would end its group, so the
     // renderer would never ask for the next one. The group is left out.

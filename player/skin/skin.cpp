@@ -137,13 +137,17 @@ void CSkin::warn(int line, const QString& why) {
     warnings_ << QStringLiteral("line %1: %2").arg(line).arg(why);
 }
 
-QPixmap CSkin::cut(const QImage& picture, int x, int y, int w, int h) const {
+QPixmap CSkin::cut(const QImage& picture, qint64 x, qint64 y, int w, int h) const {
     if (picture.isNull() || !sizeOk(w, h)) return QPixmap();
     QImage out(w, h, QImage::Format_RGB32);
     out.fill(Qt::black);
-    QPainter p(&out);
-    p.drawImage(QPoint(0, 0), picture, QRect(x, y, w, h));
-    p.end();
+    // Positions come from the text and may lie anywhere; only a part that
+    // overlaps the picture is drawn, and only then do they fit an int.
+    if (x < picture.width() && y < picture.height() && x + w > 0 && y + h > 0) {
+        QPainter p(&out);
+        p.drawImage(QPoint(0, 0), picture, QRect(int(x), int(y), w, h));
+        p.end();
+    }
     return QPixmap::fromImage(out);
 }
 
@@ -190,7 +194,7 @@ void CSkin::parse(const QString& text, const QImage& picture) {
                 continue;
             }
             if (!isBitmapName(f[1])) continue;  // unknown names are ignored
-            bitmaps_.insert(f[1], cut(picture, x + baseX, y + baseY, w, h));
+            bitmaps_.insert(f[1], cut(picture, qint64(x) + baseX, qint64(y) + baseY, w, h));
         } else if (type == QLatin1String("BUTTON")) {
             int x, y, w, h;
             CtrlRect r;
@@ -215,8 +219,8 @@ void CSkin::parse(const QString& text, const QImage& picture) {
                                                               : 0;
             const bool down = f[3] == QLatin1String("d");
             for (int k = 0; k < count; ++k)
-                images.images << cut(picture, x + baseX + (down ? 0 : k * w), y + baseY + (down ? k * h : 0),
-                                     w, h);
+                images.images << cut(picture, qint64(x) + baseX + (down ? 0 : k * w),
+                                     qint64(y) + baseY + (down ? k * h : 0), w, h);
             buttons_.insert(f[1], images);
             r.kind = CtrlRect::Button;
             r.name = f[1];

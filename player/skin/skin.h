@@ -70,7 +70,7 @@ public:
 
 private:
     void warn(int line, const QString& why);
-    QPixmap cut(const QImage& picture, int x, int y, int w, int h) const;
+    QPixmap cut(const QImage& picture, qint64 x, qint64 y, int w, int h) const;
 
     QSize designSize_;
     QHash<QString, QPixmap> bitmaps_;

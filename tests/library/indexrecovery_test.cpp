@@ -150,3 +150,24 @@ TEST_F(IndexRecovery, FailuresAreReportedAndLeaveNothingHalfWritten) {
     EXPECT_FALSE(recoverIndexFile(lib, dir.path()).ok);
     EXPECT_EQ(readBytes(dir.file("filelist.lst")), (std::vector<std::uint8_t>{9, 9}));
 }
+
+TEST_F(IndexRecovery, AReadOnlyFolderOrIndexIsSaidAndLeftAlone) {
+    writeAt("a.qmr3", 0);
+    ASSERT_EQ(lib.scan(dir.path()), 1);
+    // Also for a user the system would let write there (root).
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    const auto res = recoverIndexFile(lib, dir.path());
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_FALSE(res.ok);
+    EXPECT_EQ(res.written, 0);
+    EXPECT_EQ(res.message, "Cannot write " + dir.file("filelist.lst") + ": the folder is read-only.");
+    EXPECT_FALSE(fs::exists(dir.file("filelist.lst")));
+
+    writeBytes(dir.file("filelist.lst"), {7});
+    ASSERT_EQ(chmod(dir.file("filelist.lst").c_str(), 0444), 0);
+    const auto old = recoverIndexFile(lib, dir.path());
+    EXPECT_FALSE(old.ok);
+    EXPECT_NE(old.message.find("the index file is read-only"), std::string::npos) << old.message;
+    EXPECT_EQ(readBytes(dir.file("filelist.lst")), (std::vector<std::uint8_t>{7}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
