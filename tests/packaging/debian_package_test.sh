@@ -20,9 +20,9 @@ for d in libqt6widgets6 libqt6network6 libgstreamer1.0-0 libavcodec59 libc6 gstr
     gstreamer1.0-plugins-good fonts-ipafont-gothic; do
     check "depends on $d" grep -q "$d" <<<"$depends"
 done
-check "no dependency on a build package" bash -c '! grep -q -e "-dev" -e lumacast <<<"$1"' _ "$depends"
+check "no dependency on a build package" bash -c '! grep -q -e "-dev" -e lumacast -e vantrex <<<"$1"' _ "$depends"
 files=$(dpkg-deb -c "$deb")
-for f in ./usr/bin/korvid ./usr/bin/qmr3tool ./usr/lib/korvid/korvid ./usr/lib/korvid/liblumacast.so \
+for f in ./usr/bin/korvid ./usr/bin/qmr3tool ./usr/lib/korvid/korvid ./usr/lib/korvid/liblumacast.so ./usr/lib/korvid/libvantrex.so \
     ./usr/lib/korvid/gstreamer-1.0/libgsthexmoor.so ./usr/lib/korvid/Helps/jp/help.ini \
     ./usr/share/applications/korvid.desktop ./usr/share/mime/packages/korvid-qmr3.xml \
     ./usr/share/thumbnailers/korvid.thumbnailer ./usr/share/icons/hicolor/256x256/apps/korvid.png; do

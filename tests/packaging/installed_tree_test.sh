@@ -19,7 +19,7 @@ export KORVID_INSTANCE_KEY="installed-$$" KORVID_TEMP_DIR="$work/temp" LC_ALL=en
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 check "install into $prefix" cmake --install "$build" --prefix "$prefix"
-for f in bin/korvid bin/qmr3tool lib/korvid/liblumacast.so lib/korvid/gstreamer-1.0/libgsthexmoor.so \
+for f in bin/korvid bin/qmr3tool lib/korvid/liblumacast.so lib/korvid/libvantrex.so lib/korvid/gstreamer-1.0/libgsthexmoor.so \
     lib/korvid/gstreamer-1.0/libgstpexaro.so lib/korvid/templates.ini lib/korvid/Helps/en/help.ini \
     lib/korvid/Helps/jp/help.ini share/applications/korvid.desktop share/metainfo/korvid.metainfo.xml \
     share/mime/packages/korvid-qmr3.xml share/thumbnailers/korvid.thumbnailer \
