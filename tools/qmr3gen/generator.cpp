@@ -3,12 +3,15 @@
 #include "audiowriter.h"
 #include "h264writer.h"
 #include "ratetable.h"
+#include "realisticvideo.h"
 #include "recordingwriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace qmr3 {
@@ -98,9 +101,14 @@ Qmr3FileHeader fileHeaderFor(const GenOptions& o, int videoType) {
 // asked for at its packet number.
 class PacketStream {
 public:
-    PacketStream(const GenOptions& o, RecordingWriter& out)
+    // Makes picture `frame`, intra or not; `look` varies intra pictures.
+    using PictureSource =
+        std::function<std::vector<std::uint8_t>(std::uint32_t frame, bool intra, unsigned look)>;
+
+    PacketStream(const GenOptions& o, RecordingWriter& out, SampleSource& sound)
         : o_(o),
           out_(out),
+          sound_(sound),
           badMagic_(findDamage(o, DamageKind::BadMagic)),
           oversized_(findDamage(o, DamageKind::Oversized)),
           emptyPicture_(findDamage(o, DamageKind::EmptyPicture)),
@@ -108,7 +116,7 @@ public:
           badFirstTime_(findDamage(o, DamageKind::BadFirstTime) != nullptr),
           summary_(o.timeEvent ? kEventTime : 0) {}
 
-    void writeAll(H264PictureWriter& video) {
+    void writeAll(const PictureSource& video) {
         for (int s = 0; s < o_.seconds; ++s) {
             const std::uint8_t flags = eventFlagsAt(o_, s);
             const bool motion = motionAt(o_, s);
@@ -117,7 +125,7 @@ public:
             if (motion) summary_ |= kEventMotion;
             for (int p = 0; p < o_.fps; ++p, ++frame_) {
                 const bool intra = frame_ % std::uint32_t(o_.gop) == 0;
-                const auto picture = video.picture(frame_, intra, frame_ / std::uint32_t(o_.gop));
+                const auto picture = video(frame_, intra, frame_ / std::uint32_t(o_.gop));
                 if (o_.gopMode) addToGroup(picture, intra, s, flags, motion);
                 else writePicture(picture, intra, s, flags, motion);
                 const std::uint64_t fps = std::uint64_t(o_.fps);
@@ -178,7 +186,7 @@ private:
     void writeSoundUpTo(std::uint64_t sampleTime, int second) {
         if (o_.audio == AudioKind::None) return;
         while (audioSamples_ + kAudioPacketSamples <= sampleTime) {
-            auto payload = o_.audio == AudioKind::Pcm ? pcmPacket(tone_) : adpcmPacket(tone_);
+            auto payload = o_.audio == AudioKind::Pcm ? pcmPacket(sound_) : adpcmPacket(sound_);
             emit(packetHeader(second, kStreamAudio), payload);
             audioSamples_ += kAudioPacketSamples;
         }
@@ -232,6 +240,7 @@ private:
 
     const GenOptions& o_;
     RecordingWriter& out_;
+    SampleSource& sound_;
     const Damage* badMagic_;
     const Damage* oversized_;
     const Damage* emptyPicture_;
@@ -239,7 +248,6 @@ private:
     bool badFirstTime_;
     int packetNo_ = 0;
     std::uint8_t summary_;
-    ToneSource tone_;
     std::uint64_t audioSamples_ = 0;
     std::uint32_t frame_ = 0;
     // GOP mode: the pictures of the open group.
@@ -299,10 +307,25 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
         res.error = "start year must be 1900..2155";
         return res;
     }
-    H264PictureWriter video(familyForProductId(std::uint8_t(o.productId)), o.width, o.height);
-    if (!video.valid()) {
-        res.error = video.error();
+    H264PictureWriter pattern(familyForProductId(std::uint8_t(o.productId)), o.width, o.height);
+    if (!pattern.valid()) {
+        res.error = pattern.error();
         return res;
+    }
+    PacketStream::PictureSource video = [&](std::uint32_t frame, bool intra, unsigned look) {
+        return pattern.picture(frame, intra, look);
+    };
+    ToneSource tone;
+    std::unique_ptr<BufferSource> recorded;
+    RealisticVideo realistic;
+    if (!o.from.empty()) {
+        const auto sps = parseTableSps(pattern.parameterSets());
+        if (!sps || !encodeRealistic(o, *sps, realistic, res.error)) {
+            if (res.error.empty()) res.error = "unreadable parameter sets";
+            return res;
+        }
+        video = [&](std::uint32_t frame, bool, unsigned) { return realistic.pictures.at(frame); };
+        if (o.inputSound) recorded = std::make_unique<BufferSource>(std::move(realistic.sound));
     }
     const int videoType =
         o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
@@ -314,7 +337,7 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
         res.error = "cannot create " + part;
         return res;
     }
-    PacketStream packets(o, out);
+    PacketStream packets(o, out, recorded ? static_cast<SampleSource&>(*recorded) : tone);
     packets.writeAll(video);
     if (!finishRecording(o, out, packets.summary(), part, path, res)) return res;
     res.ok = true;

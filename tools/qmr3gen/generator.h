@@ -65,6 +65,13 @@ struct GenOptions {
     bool gopMode = false;
     bool trailer = true;  // 4-byte frame index after every payload
     std::vector<Damage> damage;
+    // Realistic pictures: encoded from this ffmpeg input (a file or a lavfi
+    // source) instead of the frame-number pattern.
+    std::string from;
+    bool clock = true;          // burn the wall-clock time into realistic pictures
+    bool inputSound = false;    // realistic audio from the input's sound instead of the tone
+    int crf = 23;               // x264 quality
+    std::string encoderStream;  // where to keep the encoder's own stream, if anywhere
 };
 
 struct GenResult {
