@@ -345,7 +345,7 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
     return res;
 }
 
-bool generateDemoFolder(const std::string& folder, std::string& error) {
+bool generateDemoFolder(const std::string& folder, std::string& error, DemoLook look) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
@@ -361,25 +361,28 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
         std::vector<ClockGap> gaps;
         bool gps = false, timeEvent = false, gopMode = false;
         std::vector<Damage> damage = {};
+        const char* scene = nullptr;  // lavfi source of the realistic look
     };
     // Groups stay within the 15 pictures a player keeps per group, as the recorder's do.
     // Every recording has a kind (a scheduled one has the Time bit), so all are listed.
     // clang-format off
+    const char* const kLife = "life=size=176x120:mold=10:ratio=0.2:life_color=#E0F0FF:death_color=#102030:mold_color=#406080";
+    const char* const kLife2 = "life=size=176x120:mold=25:ratio=0.15:life_color=#FFD080:death_color=#202018:mold_color=#605030";
     const std::vector<Item> items = {
-        {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true},
-        {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}},
-        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true},
-        {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true},
-        {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true},
-        {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}},
-        {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true},
-        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}},
-        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true},
+        {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, "testsrc2"},
+        {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true, false, false, {}, kLife},
+        {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}, false, false, false, {}, "mandelbrot"},
+        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true, false, {}, "gradients=speed=0.015:nb_colors=3"},
+        {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true, false, false, {}, "gradients=speed=0.02"},
+        {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, kLife},
+        {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true, false, false, {}, "testsrc2"},
+        {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}, false, false, false, {}, kLife2},
+        {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true, false, false, {}, "mandelbrot"},
+        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, "gradients=speed=0.01:nb_colors=4"},
+        {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}, false, false, false, {}, kLife},
+        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true, {}, "mandelbrot"},
         {"2026-11-30 21:10:00", 1, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, false,
-         {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}},
+         {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}, "testsrc2"},
     };
     // clang-format on
     for (const Item& it : items) {
@@ -401,6 +404,10 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
         o.timeEvent = it.timeEvent;
         o.gopMode = it.gopMode;
         o.damage = it.damage;
+        if (look == DemoLook::Realistic && it.scene) {
+            o.from = it.scene;
+            o.kbps = it.width > 400 ? 1200 : 400;  // about what the recorder spends
+        }
         char name[64];
         std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.qmr3", o.year, o.month, o.day, o.hour,
                       o.minute, o.second);

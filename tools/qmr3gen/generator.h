@@ -71,6 +71,7 @@ struct GenOptions {
     bool clock = true;          // burn the wall-clock time into realistic pictures
     bool inputSound = false;    // realistic audio from the input's sound instead of the tone
     int crf = 23;               // x264 quality
+    int kbps = 0;               // if set, the most x264 may spend per second
     std::string encoderStream;  // where to keep the encoder's own stream, if anywhere
 };
 
@@ -88,7 +89,11 @@ GenResult generateRecording(const std::string& path, const GenOptions& options);
 // viewer's rate table minus one.
 int rateIndexFor(int fps, int videoType);
 
-// A believable recorder folder: a dozen recordings over three days.
-bool generateDemoFolder(const std::string& folder, std::string& error);
+// A believable recorder folder: a dozen recordings over three days. Realistic
+// pictures (x264 through ffmpeg, with the clock and visible events) take about
+// a minute; the frame-number pattern takes seconds and lets tests read back
+// which picture is shown.
+enum class DemoLook { Realistic, Pattern };
+bool generateDemoFolder(const std::string& folder, std::string& error, DemoLook look = DemoLook::Realistic);
 
 }  // namespace qmr3

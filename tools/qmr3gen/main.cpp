@@ -38,6 +38,7 @@ const char kUsage[] =
     "  --no-clock            with --from: no wall-clock time in the picture\n"
     "  --input-sound         with --from and --audio: the input's sound instead of the tone\n"
     "  --crf N               with --from: x264 quality (23)\n"
+    "  --kbps N              with --from: at most N kbit per second\n"
     "  --encoder-stream FILE with --from: keep the encoder's own stream (before rewriting) in FILE\n"
     "  --damage KIND[@N]     bad-magic@PACKET, oversize@PACKET, cut@PERCENT, index-cut,\n"
     "                        index-outside, bad-first-time, empty@PACKET (a video packet\n"
@@ -174,6 +175,9 @@ int main(int argc, char** argv) {
         } else if (a == "--crf") {
             if (!needValue() || !parseInt(v, o.crf) || o.crf < 0 || o.crf > 51)
                 return fail("--crf needs 0..51");
+        } else if (a == "--kbps") {
+            if (!needValue() || !parseInt(v, o.kbps) || o.kbps < 1)
+                return fail("--kbps needs a positive number");
         } else if (a == "--encoder-stream") {
             if (!needValue()) return fail("--encoder-stream needs a file");
             o.encoderStream = v;

@@ -177,27 +177,29 @@ bool encodeRealistic(const GenOptions& o, const SpsInfo& target, RealisticVideo&
     const std::string x264 = "keyint=" + gop + ":min-keyint=" + gop +
                              ":scenecut=0:open-gop=0:ref=1:bframes=0:cabac=0:weightp=0:8x8dct=0:psy=0:"
                              "chroma-qp-offset=0:deblock=0,0:slices=1:aud=0";
-    for (const std::string& a : {std::string("-filter_complex"),
-                                 realisticFilterGraph(o, target.width, target.height),
-                                 std::string("-map"),
-                                 std::string("[vout]"),
-                                 std::string("-frames:v"),
-                                 std::to_string(count),
-                                 std::string("-an"),
-                                 std::string("-c:v"),
-                                 std::string("libx264"),
-                                 std::string("-preset"),
-                                 std::string("veryfast"),
-                                 std::string("-profile:v"),
-                                 std::string("baseline"),
-                                 std::string("-crf"),
-                                 std::to_string(o.crf),
-                                 std::string("-x264-params"),
-                                 x264,
-                                 std::string("-f"),
-                                 std::string("h264"),
-                                 stream})
-        args.push_back(a);
+    const std::vector<std::string> encode = {"-filter_complex",
+                                             realisticFilterGraph(o, target.width, target.height),
+                                             "-map",
+                                             "[vout]",
+                                             "-frames:v",
+                                             std::to_string(count),
+                                             "-an",
+                                             "-c:v",
+                                             "libx264",
+                                             "-preset",
+                                             "superfast",
+                                             "-profile:v",
+                                             "baseline",
+                                             "-crf",
+                                             std::to_string(o.crf),
+                                             "-x264-params",
+                                             x264};
+    args.insert(args.end(), encode.begin(), encode.end());
+    if (o.kbps > 0) {
+        const std::string rate = std::to_string(o.kbps) + "k";
+        args.insert(args.end(), {"-maxrate", rate, "-bufsize", rate});
+    }
+    args.insert(args.end(), {"-f", "h264", stream});
     if (!runFfmpeg(args, work.file("video.log"), error)) return false;
 
     std::ifstream in(stream, std::ios::binary);
