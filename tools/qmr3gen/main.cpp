@@ -215,6 +215,7 @@ int main(int argc, char** argv) {
     }
     if (o.from.empty() && (o.inputSound || !o.encoderStream.empty()))
         return fail("--input-sound and --encoder-stream need --from");
+    if (o.inputSound && o.audio == AudioKind::None) return fail("--input-sound needs --audio pcm or adpcm");
     GenResult r = generateRecording(out, o);
     if (!r.ok) {
         std::fprintf(stderr, "qmr3gen: %s\n", r.error.c_str());
