@@ -5,6 +5,7 @@
 #include "generator.h"
 #include "h264bits.h"
 #include "h264paramsets.h"
+#include "h264writer.h"
 #include "qmr3reader.h"
 #include "testrecordings.h"
 
@@ -241,6 +242,17 @@ TEST(RealisticPicture, ShowsClockEventAndMotion) {
         EXPECT_EQ(!grey(at(d, col * 22 + 30, 120)), i / 10 == 2) << "motion block, picture " << i;
     }
     EXPECT_TRUE(grey(at(pictures[0], 200, 200)));
+
+    // Asked for, the frame number row reads back as in pattern pictures.
+    o.numbered = true;
+    ASSERT_TRUE(generateRecording(dir.file("numbered.qmr3"), o).ok);
+    const auto numbered = decode(walk(dir.file("numbered.qmr3")).stream);
+    ASSERT_EQ(numbered.size(), 30u);
+    for (std::size_t i = 0; i < numbered.size(); ++i) {
+        const Decoded& d = numbered[i];
+        EXPECT_EQ(readFrameNumber(d.luma.data(), d.width, d.width, d.height),
+                  std::optional<std::uint32_t>(i));
+    }
 }
 
 // The input's own sound replaces the tone: a 1 kHz sine comes back as 8-bit

@@ -72,6 +72,7 @@ struct GenOptions {
     bool inputSound = false;    // realistic audio from the input's sound instead of the tone
     int crf = 23;               // x264 quality
     int kbps = 0;               // if set, the most x264 may spend per second
+    bool numbered = false;      // realistic pictures keep the frame-number row, so tools can read it
     std::string encoderStream;  // where to keep the encoder's own stream, if anywhere
 };
 

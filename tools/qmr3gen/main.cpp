@@ -39,6 +39,7 @@ const char kUsage[] =
     "  --input-sound         with --from and --audio: the input's sound instead of the tone\n"
     "  --crf N               with --from: x264 quality (23)\n"
     "  --kbps N              with --from: at most N kbit per second\n"
+    "  --numbered            with --from: the frame number in the bottom macroblock row too\n"
     "  --encoder-stream FILE with --from: keep the encoder's own stream (before rewriting) in FILE\n"
     "  --damage KIND[@N]     bad-magic@PACKET, oversize@PACKET, cut@PERCENT, index-cut,\n"
     "                        index-outside, bad-first-time, empty@PACKET (a video packet\n"
@@ -175,6 +176,8 @@ int main(int argc, char** argv) {
         } else if (a == "--crf") {
             if (!needValue() || !parseInt(v, o.crf) || o.crf < 0 || o.crf > 51)
                 return fail("--crf needs 0..51");
+        } else if (a == "--numbered") {
+            o.numbered = true;
         } else if (a == "--kbps") {
             if (!needValue() || !parseInt(v, o.kbps) || o.kbps < 1)
                 return fail("--kbps needs a positive number");

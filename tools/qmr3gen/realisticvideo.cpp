@@ -137,6 +137,15 @@ std::string realisticFilterGraph(const GenOptions& o, int width, int height) {
                  ":fontcolor=white:box=1:boxcolor=red@0.8:boxborderw=4:x=w-tw-12:y=12:text=EVENT:enable='" +
                  between(e.seconds) + "'");
     }
+    // The frame number in the bottom macroblock row, as the pattern pictures carry it.
+    if (o.numbered) {
+        next("drawbox=x=0:y=ih-16:w=iw:h=16:color=black:t=fill");
+        const long long pictures = (long long)o.fps * o.seconds;
+        for (int bit = 0; bit < width / 16 && (1LL << bit) < pictures; ++bit)
+            next("drawbox=x=" + std::to_string(16 * bit) +
+                 ":y=ih-16:w=16:h=16:color=white:t=fill:enable='bitand(n," + std::to_string(1LL << bit) +
+                 ")'");
+    }
     // The clock, one stretch per jump of the recorder's clock.
     if (o.clock) {
         std::vector<ClockGap> gaps = o.gaps;
