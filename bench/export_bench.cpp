@@ -187,6 +187,18 @@ int main(int argc, char** argv) {
     const long ten = peakKiB(
         {tool, "export", rec, "--from", "0", "--to", "600", "--overwrite", (dir / "ten.avi").string()});
     std::printf("  peak memory of qmr3tool export: 1 minute %ld KiB, 10 minutes %ld KiB\n", one, ten);
+    // Rows of scripts/bench's table.
+    auto row = [](const char* figure, double korvid, const char* anchorName, double anchor) {
+        const double ratio = korvid / anchor;
+        std::printf("RESULT|%s|%.0f ms|%s: %.0f ms|%.2f|<= 1.0|%s\n", figure, korvid, anchorName, anchor,
+                    ratio, ratio <= 1.0 ? "yes" : "no");
+    };
+    row("Export 10 min of 704x480 to AVI", median(avi), "ffmpeg -c copy", median(refAvi));
+    row("Export 10 min of 704x480 to MP4", median(mp4), "ffmpeg -c copy", median(refMp4));
+    row("Export to MP4, anchor also makes the sound AAC", median(mp4), "ffmpeg -c:v copy -c:a aac",
+        median(refMp4Sound));
+    std::printf("RESULT|Peak memory of an export, 1 min vs 10 min|%ld KiB|%ld KiB|%.2f|flat|%s\n", ten, one,
+                double(ten) / double(one), ten < one * 1.5 ? "yes" : "no");
     fs::remove_all(dir);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "h264paramsets.h"
 
+#include "h264bits.h"
+
 #include <algorithm>
 
 namespace qmr3 {
@@ -26,38 +28,6 @@ const Row kFamilyB[] = {
     {640, 0, {0xAB, 0x40, 0x50, 0x1E, 0xC8}},   {704, 240, {0xAB, 0x40, 0x58, 0x3F, 0x20}},
     {704, 288, {0xAB, 0x40, 0x58, 0x12, 0xC8}}, {704, 480, {0xAB, 0x40, 0x58, 0x1E, 0xC8}},
     {704, 576, {0xAB, 0x40, 0x58, 0x09, 0x32}},
-};
-
-class BitReader {
-public:
-    BitReader(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
-    bool ok() const { return ok_; }
-    unsigned bit() {
-        if (pos_ >= n_ * 8) {
-            ok_ = false;
-            return 0;
-        }
-        unsigned b = (p_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
-        ++pos_;
-        return b;
-    }
-    unsigned bits(int n) {
-        unsigned v = 0;
-        while (n--) v = (v << 1) | bit();
-        return v;
-    }
-    unsigned ue() {
-        int zeros = 0;
-        while (ok_ && bit() == 0) ++zeros;
-        if (zeros > 31) ok_ = false;
-        return ok_ ? (1u << zeros) - 1 + bits(zeros) : 0;
-    }
-
-private:
-    const std::uint8_t* p_;
-    std::size_t n_;
-    std::size_t pos_ = 0;
-    bool ok_ = true;
 };
 
 }  // namespace

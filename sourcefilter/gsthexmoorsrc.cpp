@@ -23,6 +23,7 @@ struct _GstHexmoorSrc {
     GstPad* video;
     GstPad* audio;
     gchar* location;
+    gboolean pacing;  // off: pictures leave as fast as downstream takes them (benchmarks, tools)
     hexmoor::CHexmoorFilter* filter;
 };
 
@@ -31,7 +32,7 @@ G_DEFINE_TYPE_WITH_CODE(GstHexmoorSrc, gst_hexmoor_src, GST_TYPE_ELEMENT,
 
 GST_ELEMENT_REGISTER_DEFINE(hexmoorsrc, "hexmoorsrc", GST_RANK_NONE, GST_TYPE_HEXMOOR_SRC)
 
-enum { PROP_0, PROP_LOCATION, PROP_CONTROL };
+enum { PROP_0, PROP_LOCATION, PROP_CONTROL, PROP_PACING };
 
 static GstStaticPadTemplate video_template = GST_STATIC_PAD_TEMPLATE(
     "video", GST_PAD_SRC, GST_PAD_ALWAYS,
@@ -98,6 +99,7 @@ static void gst_hexmoor_src_init(GstHexmoorSrc* self) {
     self->video = make_pad(self, &video_template);
     self->audio = make_pad(self, &audio_template);
     self->location = nullptr;
+    self->pacing = TRUE;
     self->filter = new hexmoor::CHexmoorFilter(GST_ELEMENT(self), self->video, self->audio);
     GST_OBJECT_FLAG_SET(self, GST_ELEMENT_FLAG_SOURCE);
 }
@@ -126,6 +128,15 @@ static void gst_hexmoor_src_set_property(GObject* object, guint id, const GValue
         GST_OBJECT_UNLOCK(self);
         break;
     }
+    case PROP_PACING: {
+        GST_OBJECT_LOCK(self);
+        self->pacing = g_value_get_boolean(value);
+        const bool off = !self->pacing;
+        GST_OBJECT_UNLOCK(self);
+        // Streams made already (a viewer's CreateStreams, or READY) take it at once.
+        if (self->filter->hasStreams()) self->filter->SetNoPacing(off ? 1 : 0);
+        break;
+    }
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
@@ -139,6 +150,11 @@ static void gst_hexmoor_src_get_property(GObject* object, guint id, GValue* valu
         GST_OBJECT_UNLOCK(self);
         break;
     case PROP_CONTROL: g_value_set_pointer(value, static_cast<korvid::IHexmoorControl*>(self->filter)); break;
+    case PROP_PACING:
+        GST_OBJECT_LOCK(self);
+        g_value_set_boolean(value, self->pacing);
+        GST_OBJECT_UNLOCK(self);
+        break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
@@ -151,6 +167,7 @@ static GstStateChangeReturn gst_hexmoor_src_change_state(GstElement* element, Gs
     case GST_STATE_CHANGE_NULL_TO_READY: {
         GST_OBJECT_LOCK(self);
         std::string location = self->location ? self->location : "";
+        const bool pacingOff = !self->pacing;
         GST_OBJECT_UNLOCK(self);
         if (!location.empty() && !filter->hasStreams() &&
             !filter->configureFromFile(location.c_str(), error)) {
@@ -158,6 +175,7 @@ static GstStateChangeReturn gst_hexmoor_src_change_state(GstElement* element, Gs
                               ("%s", error.c_str()));
             return GST_STATE_CHANGE_FAILURE;
         }
+        if (pacingOff) filter->SetNoPacing(1);
         break;
     }
     case GST_STATE_CHANGE_READY_TO_PAUSED: {
@@ -199,6 +217,12 @@ static void gst_hexmoor_src_class_init(GstHexmoorSrcClass* klass) {
         gobject_class, PROP_CONTROL,
         g_param_spec_pointer("control", "Control", "The element's korvid::IHexmoorControl (hexmoorcontrol.h)",
                              GParamFlags(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
+    g_object_class_install_property(
+        gobject_class, PROP_PACING,
+        g_param_spec_boolean(
+            "pacing", "Pacing",
+            "Deliver pictures at the recording's rate; off, as fast as downstream takes them", TRUE,
+            GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     element_class->change_state = gst_hexmoor_src_change_state;
     gst_element_class_add_static_pad_template(element_class, &video_template);
     gst_element_class_add_static_pad_template(element_class, &audio_template);

@@ -129,3 +129,46 @@ TEST(Standalone, FactoryDescribesTheElement) {
     EXPECT_EQ(pads, (std::vector<std::string>{"audio", "video"}));
     gst_object_unref(f);
 }
+
+// Pacing is on unless asked off; off, a minute of pictures arrives long
+// before a minute has passed.
+TEST(Standalone, PacingPropertyTurnsPacingOff) {
+    testrec::TempDir dir;
+    const std::string path = writeRecording(dir, "minute.qmr3", smallRecording(10, 10, 60));
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(
+        ("hexmoorsrc name=src location=\"" + path + "\" src.video ! fakesink name=sink sync=false").c_str(),
+        &error);
+    ASSERT_TRUE(pipeline) << (error ? error->message : "");
+    GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+    gboolean pacing = FALSE;
+    g_object_get(src, "pacing", &pacing, nullptr);
+    EXPECT_TRUE(pacing);
+    g_object_set(src, "pacing", FALSE, nullptr);
+    g_object_get(src, "pacing", &pacing, nullptr);
+    EXPECT_FALSE(pacing);
+    guint64 pictures = 0;
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer count) {
+            ++*static_cast<guint64*>(count);
+            return GST_PAD_PROBE_OK;
+        },
+        &pictures, nullptr);
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* msg =
+        gst_bus_timed_pop_filtered(bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    ASSERT_TRUE(msg);
+    EXPECT_EQ(GST_MESSAGE_TYPE(msg), GST_MESSAGE_EOS);
+    EXPECT_EQ(pictures, 601u);  // the parameter sets, then 600 pictures
+    gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pad);
+    gst_object_unref(sink);
+    gst_object_unref(src);
+    gst_object_unref(pipeline);
+}

@@ -53,9 +53,9 @@ std::int16_t ToneSource::next() {
     return std::int16_t(std::lround(8000 * std::sin(phase_)));
 }
 
-std::vector<std::uint8_t> pcmPacket(ToneSource& tone) {
+std::vector<std::uint8_t> pcmPacket(SampleSource& sound) {
     std::vector<std::uint8_t> out(kAudioPacketSamples);
-    for (auto& b : out) b = std::uint8_t(128 + (tone.next() >> 8));
+    for (auto& b : out) b = std::uint8_t(128 + (sound.next() >> 8));
     return out;
 }
 
@@ -85,11 +85,11 @@ std::vector<std::uint8_t> encodeAdpcmBlock(const std::int16_t* pcm) {
     return out;
 }
 
-std::vector<std::uint8_t> adpcmPacket(ToneSource& tone) {
+std::vector<std::uint8_t> adpcmPacket(SampleSource& sound) {
     std::vector<std::uint8_t> out;
     std::int16_t block[2 * kAdpcmSamplesPerBlock];
     for (int b = 0; b < kAudioPacketSamples / kAdpcmSamplesPerBlock; ++b) {
-        for (int i = 0; i < kAdpcmSamplesPerBlock; ++i) block[2 * i] = block[2 * i + 1] = tone.next();
+        for (int i = 0; i < kAdpcmSamplesPerBlock; ++i) block[2 * i] = block[2 * i + 1] = sound.next();
         auto enc = encodeAdpcmBlock(block);
         out.insert(out.end(), enc.begin(), enc.end());
     }

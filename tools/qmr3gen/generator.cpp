@@ -3,12 +3,15 @@
 #include "audiowriter.h"
 #include "h264writer.h"
 #include "ratetable.h"
+#include "realisticvideo.h"
 #include "recordingwriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace qmr3 {
@@ -98,9 +101,14 @@ Qmr3FileHeader fileHeaderFor(const GenOptions& o, int videoType) {
 // asked for at its packet number.
 class PacketStream {
 public:
-    PacketStream(const GenOptions& o, RecordingWriter& out)
+    // Makes picture `frame`, intra or not; `look` varies intra pictures.
+    using PictureSource =
+        std::function<std::vector<std::uint8_t>(std::uint32_t frame, bool intra, unsigned look)>;
+
+    PacketStream(const GenOptions& o, RecordingWriter& out, SampleSource& sound)
         : o_(o),
           out_(out),
+          sound_(sound),
           badMagic_(findDamage(o, DamageKind::BadMagic)),
           oversized_(findDamage(o, DamageKind::Oversized)),
           emptyPicture_(findDamage(o, DamageKind::EmptyPicture)),
@@ -108,7 +116,7 @@ public:
           badFirstTime_(findDamage(o, DamageKind::BadFirstTime) != nullptr),
           summary_(o.timeEvent ? kEventTime : 0) {}
 
-    void writeAll(H264PictureWriter& video) {
+    void writeAll(const PictureSource& video) {
         for (int s = 0; s < o_.seconds; ++s) {
             const std::uint8_t flags = eventFlagsAt(o_, s);
             const bool motion = motionAt(o_, s);
@@ -117,7 +125,7 @@ public:
             if (motion) summary_ |= kEventMotion;
             for (int p = 0; p < o_.fps; ++p, ++frame_) {
                 const bool intra = frame_ % std::uint32_t(o_.gop) == 0;
-                const auto picture = video.picture(frame_, intra, frame_ / std::uint32_t(o_.gop));
+                const auto picture = video(frame_, intra, frame_ / std::uint32_t(o_.gop));
                 if (o_.gopMode) addToGroup(picture, intra, s, flags, motion);
                 else writePicture(picture, intra, s, flags, motion);
                 const std::uint64_t fps = std::uint64_t(o_.fps);
@@ -178,7 +186,7 @@ private:
     void writeSoundUpTo(std::uint64_t sampleTime, int second) {
         if (o_.audio == AudioKind::None) return;
         while (audioSamples_ + kAudioPacketSamples <= sampleTime) {
-            auto payload = o_.audio == AudioKind::Pcm ? pcmPacket(tone_) : adpcmPacket(tone_);
+            auto payload = o_.audio == AudioKind::Pcm ? pcmPacket(sound_) : adpcmPacket(sound_);
             emit(packetHeader(second, kStreamAudio), payload);
             audioSamples_ += kAudioPacketSamples;
         }
@@ -232,6 +240,7 @@ private:
 
     const GenOptions& o_;
     RecordingWriter& out_;
+    SampleSource& sound_;
     const Damage* badMagic_;
     const Damage* oversized_;
     const Damage* emptyPicture_;
@@ -239,7 +248,6 @@ private:
     bool badFirstTime_;
     int packetNo_ = 0;
     std::uint8_t summary_;
-    ToneSource tone_;
     std::uint64_t audioSamples_ = 0;
     std::uint32_t frame_ = 0;
     // GOP mode: the pictures of the open group.
@@ -299,10 +307,25 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
         res.error = "start year must be 1900..2155";
         return res;
     }
-    H264PictureWriter video(familyForProductId(std::uint8_t(o.productId)), o.width, o.height);
-    if (!video.valid()) {
-        res.error = video.error();
+    H264PictureWriter pattern(familyForProductId(std::uint8_t(o.productId)), o.width, o.height);
+    if (!pattern.valid()) {
+        res.error = pattern.error();
         return res;
+    }
+    PacketStream::PictureSource video = [&](std::uint32_t frame, bool intra, unsigned look) {
+        return pattern.picture(frame, intra, look);
+    };
+    ToneSource tone;
+    std::unique_ptr<BufferSource> recorded;
+    RealisticVideo realistic;
+    if (!o.from.empty()) {
+        const auto sps = parseTableSps(pattern.parameterSets());
+        if (!sps || !encodeRealistic(o, *sps, realistic, res.error)) {
+            if (res.error.empty()) res.error = "unreadable parameter sets";
+            return res;
+        }
+        video = [&](std::uint32_t frame, bool, unsigned) { return realistic.pictures.at(frame); };
+        if (o.inputSound) recorded = std::make_unique<BufferSource>(std::move(realistic.sound));
     }
     const int videoType =
         o.videoType.value_or((o.fps == 25 || o.fps == 13 || o.fps == 8 || o.fps == 5) ? 1 : 0);
@@ -314,7 +337,7 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
         res.error = "cannot create " + part;
         return res;
     }
-    PacketStream packets(o, out);
+    PacketStream packets(o, out, recorded ? static_cast<SampleSource&>(*recorded) : tone);
     packets.writeAll(video);
     if (!finishRecording(o, out, packets.summary(), part, path, res)) return res;
     res.ok = true;
@@ -322,7 +345,7 @@ GenResult generateRecording(const std::string& path, const GenOptions& o) {
     return res;
 }
 
-bool generateDemoFolder(const std::string& folder, std::string& error) {
+bool generateDemoFolder(const std::string& folder, std::string& error, DemoLook look) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
@@ -338,25 +361,28 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
         std::vector<ClockGap> gaps;
         bool gps = false, timeEvent = false, gopMode = false;
         std::vector<Damage> damage = {};
+        const char* scene = nullptr;  // lavfi source of the realistic look
     };
     // Groups stay within the 15 pictures a player keeps per group, as the recorder's do.
     // Every recording has a kind (a scheduled one has the Time bit), so all are listed.
     // clang-format off
+    const char* const kLife = "life=size=176x120:mold=10:ratio=0.2:life_color=#E0F0FF:death_color=#102030:mold_color=#406080";
+    const char* const kLife2 = "life=size=176x120:mold=25:ratio=0.15:life_color=#FFD080:death_color=#202018:mold_color=#605030";
     const std::vector<Item> items = {
-        {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true},
-        {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}},
-        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true},
-        {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true},
-        {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true},
-        {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}},
-        {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true},
-        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true},
-        {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}},
-        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true},
+        {"2026-11-28 07:58:10", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, "testsrc2"},
+        {"2026-11-28 09:12:00", 2, 352, 240, 15, 15, 0x41, AudioKind::Adpcm, {{{40, 55}, kFlagEventLow}}, {}, {}, true, false, false, {}, kLife},
+        {"2026-11-28 12:30:05", 1, 704, 480, 10, 10, 0x00, AudioKind::Pcm, {}, {{10, 30}}, {}, false, false, false, {}, "mandelbrot"},
+        {"2026-11-28 17:45:30", 4, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {{120, 95}}, false, true, false, {}, "gradients=speed=0.015:nb_colors=3"},
+        {"2026-11-29 06:05:00", 2, 352, 240, 30, 15, 0x41, AudioKind::Adpcm, {{{70, 80}, kFlagEventLow}}, {{20, 35}}, {}, true, false, false, {}, "gradients=speed=0.02"},
+        {"2026-11-29 08:20:40", 5, 352, 240, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, kLife},
+        {"2026-11-29 13:02:15", 1, 704, 480, 15, 15, 0x41, AudioKind::Adpcm, {{{10, 25}, kEventEmergency | kFlagEventLow}}, {}, {}, true, false, false, {}, "testsrc2"},
+        {"2026-11-29 19:40:00", 2, 352, 240, 10, 10, 0x00, AudioKind::None, {}, {{5, 15}, {50, 60}}, {}, false, false, false, {}, kLife2},
+        {"2026-11-30 00:15:30", 3, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {{{95, 100}, kFlagEventLow}}, {{30, 50}}, {}, true, false, false, {}, "mandelbrot"},
+        {"2026-11-30 10:00:00", 2, 704, 480, 6, 6, 0x00, AudioKind::Pcm, {}, {}, {}, false, true, false, {}, "gradients=speed=0.01:nb_colors=4"},
+        {"2026-11-30 14:22:10", 1, 352, 240, 25, 12, 0x41, AudioKind::Adpcm, {}, {{12, 20}}, {}, false, false, false, {}, kLife},
+        {"2026-11-30 16:40:00", 2, 352, 240, 10, 10, 0x41, AudioKind::Pcm, {}, {}, {}, false, true, true, {}, "mandelbrot"},
         {"2026-11-30 21:10:00", 1, 352, 240, 15, 15, 0x41, AudioKind::Pcm, {}, {}, {}, false, false, false,
-         {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}},
+         {{DamageKind::BadMagic, 400}, {DamageKind::CutShort, 60}}, "testsrc2"},
     };
     // clang-format on
     for (const Item& it : items) {
@@ -378,6 +404,10 @@ bool generateDemoFolder(const std::string& folder, std::string& error) {
         o.timeEvent = it.timeEvent;
         o.gopMode = it.gopMode;
         o.damage = it.damage;
+        if (look == DemoLook::Realistic && it.scene) {
+            o.from = it.scene;
+            o.kbps = it.width > 400 ? 1200 : 400;  // about what the recorder spends
+        }
         char name[64];
         std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.qmr3", o.year, o.month, o.day, o.hour,
                       o.minute, o.second);

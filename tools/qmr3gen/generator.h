@@ -65,6 +65,15 @@ struct GenOptions {
     bool gopMode = false;
     bool trailer = true;  // 4-byte frame index after every payload
     std::vector<Damage> damage;
+    // Realistic pictures: encoded from this ffmpeg input (a file or a lavfi
+    // source) instead of the frame-number pattern.
+    std::string from;
+    bool clock = true;          // burn the wall-clock time into realistic pictures
+    bool inputSound = false;    // realistic audio from the input's sound instead of the tone
+    int crf = 23;               // x264 quality
+    int kbps = 0;               // if set, the most x264 may spend per second
+    bool numbered = false;      // realistic pictures keep the frame-number row, so tools can read it
+    std::string encoderStream;  // where to keep the encoder's own stream, if anywhere
 };
 
 struct GenResult {
@@ -81,7 +90,11 @@ GenResult generateRecording(const std::string& path, const GenOptions& options);
 // viewer's rate table minus one.
 int rateIndexFor(int fps, int videoType);
 
-// A believable recorder folder: a dozen recordings over three days.
-bool generateDemoFolder(const std::string& folder, std::string& error);
+// A believable recorder folder: a dozen recordings over three days. Realistic
+// pictures (x264 through ffmpeg, with the clock and visible events) take about
+// a minute; the frame-number pattern takes seconds and lets tests read back
+// which picture is shown.
+enum class DemoLook { Realistic, Pattern };
+bool generateDemoFolder(const std::string& folder, std::string& error, DemoLook look = DemoLook::Realistic);
 
 }  // namespace qmr3

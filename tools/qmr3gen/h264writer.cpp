@@ -1,5 +1,7 @@
 #include "h264writer.h"
 
+#include "h264bits.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -12,58 +14,6 @@ constexpr std::uint8_t kBlack = 16;
 // Slice QP 0 keeps the deblocking filter off at every edge, so copied
 // macroblocks stay bit-exact.
 constexpr int kSliceQpDelta = -26;
-
-class BitWriter {
-public:
-    void bits(std::uint32_t value, int n) {
-        while (n--) bit((value >> n) & 1);
-    }
-    void bit(unsigned b) {
-        cur_ = std::uint8_t((cur_ << 1) | (b & 1));
-        if (++used_ == 8) {
-            out_.push_back(cur_);
-            cur_ = 0;
-            used_ = 0;
-        }
-    }
-    void ue(std::uint32_t v) {
-        std::uint64_t x = std::uint64_t(v) + 1;
-        int len = 0;
-        while ((x >> len) > 1) ++len;
-        bits(0, len);
-        bits(std::uint32_t(x), len + 1);
-    }
-    void se(std::int32_t v) { ue(v > 0 ? std::uint32_t(2 * v - 1) : std::uint32_t(-2 * std::int64_t(v))); }
-    void alignZero() {
-        while (used_) bit(0);
-    }
-    void byte(std::uint8_t b) { bits(b, 8); }
-    void trailing() {
-        bit(1);
-        alignZero();
-    }
-    const std::vector<std::uint8_t>& bytes() const { return out_; }
-
-private:
-    std::vector<std::uint8_t> out_;
-    std::uint8_t cur_ = 0;
-    int used_ = 0;
-};
-
-// Start code, NAL header, then the RBSP with emulation prevention.
-void appendNal(std::vector<std::uint8_t>& out, std::uint8_t nalHeader,
-               const std::vector<std::uint8_t>& rbsp) {
-    out.insert(out.end(), {0x00, 0x00, 0x00, 0x01, nalHeader});
-    int zeros = 0;
-    for (std::uint8_t b : rbsp) {
-        if (zeros >= 2 && b <= 3) {
-            out.push_back(0x03);
-            zeros = 0;
-        }
-        out.push_back(b);
-        zeros = b == 0 ? zeros + 1 : 0;
-    }
-}
 
 struct Mv {
     int x = 0, y = 0;

@@ -31,6 +31,16 @@ const char kUsage[] =
     "  --time-event          set the Time bit of the summary byte\n"
     "  --gop-mode            one video packet per group of pictures\n"
     "  --no-trailer          no frame index after the payloads\n"
+    "  --from INPUT          realistic pictures: encode INPUT with libx264 through ffmpeg; INPUT is\n"
+    "                        a file ffmpeg reads (looped when short) or a lavfi source such as\n"
+    "                        testsrc2, mandelbrot, life or cellauto; the clock is burnt in and\n"
+    "                        events and motion show in the picture\n"
+    "  --no-clock            with --from: no wall-clock time in the picture\n"
+    "  --input-sound         with --from and --audio: the input's sound instead of the tone\n"
+    "  --crf N               with --from: x264 quality (23)\n"
+    "  --kbps N              with --from: at most N kbit per second\n"
+    "  --numbered            with --from: the frame number in the bottom macroblock row too\n"
+    "  --encoder-stream FILE with --from: keep the encoder's own stream (before rewriting) in FILE\n"
     "  --damage KIND[@N]     bad-magic@PACKET, oversize@PACKET, cut@PERCENT, index-cut,\n"
     "                        index-outside, bad-first-time, empty@PACKET (a video packet\n"
     "                        with an empty payload), motion-short@PACKET (a video packet\n"
@@ -156,6 +166,24 @@ int main(int argc, char** argv) {
             o.gopMode = true;
         } else if (a == "--no-trailer") {
             o.trailer = false;
+        } else if (a == "--from") {
+            if (!needValue() || !*v) return fail("--from needs an input");
+            o.from = v;
+        } else if (a == "--no-clock") {
+            o.clock = false;
+        } else if (a == "--input-sound") {
+            o.inputSound = true;
+        } else if (a == "--crf") {
+            if (!needValue() || !parseInt(v, o.crf) || o.crf < 0 || o.crf > 51)
+                return fail("--crf needs 0..51");
+        } else if (a == "--numbered") {
+            o.numbered = true;
+        } else if (a == "--kbps") {
+            if (!needValue() || !parseInt(v, o.kbps) || o.kbps < 1)
+                return fail("--kbps needs a positive number");
+        } else if (a == "--encoder-stream") {
+            if (!needValue()) return fail("--encoder-stream needs a file");
+            o.encoderStream = v;
         } else if (a == "--damage") {
             if (!needValue()) return fail("--damage needs a kind");
             std::string s = v;
@@ -188,6 +216,9 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (o.from.empty() && (o.inputSound || !o.encoderStream.empty()))
+        return fail("--input-sound and --encoder-stream need --from");
+    if (o.inputSound && o.audio == AudioKind::None) return fail("--input-sound needs --audio pcm or adpcm");
     GenResult r = generateRecording(out, o);
     if (!r.ok) {
         std::fprintf(stderr, "qmr3gen: %s\n", r.error.c_str());
