@@ -16,10 +16,8 @@
 
 namespace qmr3 {
 
-namespace {
-
 // Calendar arithmetic without time zones: the recorder's clock is plain wall time.
-Qmr3TimeStamp stampAfter(const GenOptions& o, int offsetSeconds) {
+std::time_t startEpoch(const GenOptions& o) {
     std::tm tm{};
     tm.tm_year = o.year - 1900;
     tm.tm_mon = o.month - 1;
@@ -27,7 +25,13 @@ Qmr3TimeStamp stampAfter(const GenOptions& o, int offsetSeconds) {
     tm.tm_hour = o.hour;
     tm.tm_min = o.minute;
     tm.tm_sec = o.second;
-    std::time_t t = timegm(&tm) + offsetSeconds;
+    return timegm(&tm);
+}
+
+namespace {
+
+Qmr3TimeStamp stampAfter(const GenOptions& o, int offsetSeconds) {
+    std::time_t t = startEpoch(o) + offsetSeconds;
     std::tm out{};
     gmtime_r(&t, &out);
     return Qmr3TimeStamp::fromCalendar(out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour,

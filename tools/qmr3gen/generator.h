@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,6 +84,9 @@ struct GenResult {
     std::uint32_t gops = 0;
     std::uint64_t bytes = 0;
 };
+
+// The recording's start as seconds of plain wall time (no time zone).
+std::time_t startEpoch(const GenOptions& o);
 
 GenResult generateRecording(const std::string& path, const GenOptions& options);
 

@@ -88,17 +88,6 @@ std::vector<std::string> inputArgs(const std::string& input) {
     return {"-f", "lavfi", "-i", input};
 }
 
-std::time_t startEpoch(const GenOptions& o) {
-    std::tm tm{};
-    tm.tm_year = o.year - 1900;
-    tm.tm_mon = o.month - 1;
-    tm.tm_mday = o.day;
-    tm.tm_hour = o.hour;
-    tm.tm_min = o.minute;
-    tm.tm_sec = o.second;
-    return timegm(&tm);
-}
-
 std::string between(const SecondRange& r) {
     return "between(t," + std::to_string(r.from) + "," + std::to_string(r.to) + ".999)";
 }
