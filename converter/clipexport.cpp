@@ -1,6 +1,7 @@
 #include "clipexport.h"
 
 #include "tempdirs.h"
+#include "toolpath.h"
 
 #include <cerrno>
 #include <csignal>
@@ -98,24 +99,7 @@ bool parseLocalTime(const std::string& text, std::int64_t& out) {
     return qmr3::formatLocalTime(out) == text;
 }
 
-std::string findFfmpeg(const std::string& folder) {
-    auto executable = [](const std::string& p) {
-        struct stat st {};
-        return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(p.c_str(), X_OK) == 0;
-    };
-    if (!folder.empty() && executable(folder + "/ffmpeg")) return folder + "/ffmpeg";
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t at = 0;
-    while (at <= dirs.size()) {
-        const auto colon = dirs.find(':', at);
-        const std::string dir = dirs.substr(at, colon == std::string::npos ? std::string::npos : colon - at);
-        if (!dir.empty() && executable(dir + "/ffmpeg")) return dir + "/ffmpeg";
-        if (colon == std::string::npos) break;
-        at = colon + 1;
-    }
-    return {};
-}
+std::string findFfmpeg(const std::string& folder) { return qmr3::findProgram("ffmpeg", folder); }
 
 ToolCommand mp4Command(const std::string& ffmpeg, const std::string& avi, const std::string& srt,
                        std::int64_t creationTime, bool audio, const std::string& out) {

@@ -1,19 +1,16 @@
 #include "toolcommands.h"
 
+#include "toolpath.h"
+
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 namespace toolcmd {
 
 std::string findTool(const std::string& name, const std::string& programFolder) {
-    QString folder = QString::fromStdString(programFolder);
-    if (folder.isEmpty() && QCoreApplication::instance()) folder = QCoreApplication::applicationDirPath();
-    if (!folder.isEmpty()) {
-        const QFileInfo local(folder + QLatin1Char('/') + QString::fromStdString(name));
-        if (local.isFile() && local.isExecutable()) return local.absoluteFilePath().toStdString();
-    }
-    return QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
+    std::string folder = programFolder;
+    if (folder.empty() && QCoreApplication::instance())
+        folder = QCoreApplication::applicationDirPath().toStdString();
+    return qmr3::findProgram(name, folder);
 }
 
 // -nostdin: the tools must never wait for keys on a pipe nobody writes to.

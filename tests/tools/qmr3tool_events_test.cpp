@@ -1,47 +1,21 @@
 // qmr3tool events, run as a process on a folder of generated recordings.
 #include "generator.h"
 #include "testrecordings.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using testrec::ToolRun;
 
 class Qmr3ToolEvents : public ::testing::Test {
 protected:
     ToolRun run(std::vector<std::string> args) {
         args.insert(args.begin(), {QMR3TOOL_PATH, "events"});
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, io.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&fa, 2, io.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = 0;
-        ToolRun r;
-        const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        EXPECT_EQ(rc, 0);
-        int ws = 0;
-        if (rc == 0 && waitpid(pid, &ws, 0) == pid && WIFEXITED(ws)) r.status = WEXITSTATUS(ws);
-        const auto out = testrec::readBytes(io.file("out")), err = testrec::readBytes(io.file("err"));
-        r.out.assign(out.begin(), out.end());
-        r.err.assign(err.begin(), err.end());
-        return r;
+        return testrec::runTool(std::move(args), io);
     }
     // Ten pictures a second, one group a second, from 2026-12-01 09:mm:00.
     void write(const std::string& name, int minute, int seconds, std::vector<qmr3::EventSpec> events,
