@@ -40,7 +40,9 @@ std::string withoutExtension(const std::string& path) {
     return path.substr(0, dot);
 }
 
-mode_t fileModeFromUmask() {
+}  // namespace
+
+unsigned newFileMode() {
     // umask() cannot be read without being set; /proc tells it without a race.
     mode_t mask = 022;
     if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
@@ -51,6 +53,8 @@ mode_t fileModeFromUmask() {
     }
     return 0666 & ~mask;
 }
+
+namespace {
 
 std::string lastLines(const std::string& text) {
     std::string t = text;
@@ -225,7 +229,7 @@ std::string ClipExport::partBeside(const std::string& finalPath, const char* wha
         error_ = std::string("cannot write ") + what + " in " + folder + ": " + std::strerror(errno);
         return {};
     }
-    fchmod(fd, fileModeFromUmask());
+    fchmod(fd, mode_t(newFileMode()));
     close(fd);
     parts_.emplace_back(buf.data());
     return parts_.back();

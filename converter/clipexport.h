@@ -103,6 +103,10 @@ std::string findFfmpeg(const std::string& folder = {});
 int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* output, std::string* why,
             const std::function<void(const std::string& chunk)>& onOutput = {});
 
+// The permissions a new file gets under the process's umask (files made
+// with mkstemp start as 0600).
+unsigned newFileMode();
+
 // Seconds since 1970 of "YYYY-MM-DD HH:MM:SS" local time; false when the text is not such a time.
 bool parseLocalTime(const std::string& text, std::int64_t& out);
 
