@@ -290,56 +290,72 @@ struct BackupJob::Run {
         job.kbDone_ += std::int64_t(job.items_[i].sizeBytes / 1024);
     }
 
-    enum class Placed { Done, Identical, Skipped, Failed };
+    enum class Plan { Write, Replace, KeepBoth, Identical, Skip };
 
-    // Moves a finished part to target. A same-named file that holds the same
-    // bytes stays and the part goes; a different one is replaced, kept
-    // beside the new file under a numbered name, or kept instead, as asked.
-    Placed place(const std::string& part, std::string target, const std::string& recording,
-                 std::string& placedAt) {
+    // What to do about target, before writing (content: the recording) or
+    // after (content: the finished part). A same-named file that holds the
+    // same bytes stays; a different one is replaced, kept beside the new
+    // file under a numbered name, or kept instead, as asked.
+    Plan decide(const std::string& target, const std::string& content) {
         struct stat st {};
-        bool replace = false;
-        if (lstat(target.c_str(), &st) == 0) {
-            if (S_ISREG(st.st_mode) && sameBytes(part, target)) {
-                std::remove(part.c_str());
-                out.skippedIdentical.push_back(target);
-                return Placed::Identical;
-            }
-            const ConflictChoice c =
-                opt().onConflict && S_ISREG(st.st_mode) ? opt().onConflict(target) : ConflictChoice::Skip;
-            if (c == ConflictChoice::Skip) {
-                std::remove(part.c_str());
-                out.skipped.push_back(target);
-                return Placed::Skipped;
-            }
-            if (c == ConflictChoice::Replace) replace = true;
-            else target = numberedName(target);
+        if (lstat(target.c_str(), &st) != 0) return Plan::Write;
+        if (S_ISREG(st.st_mode) && sameBytes(content, target)) {
+            out.skippedIdentical.push_back(target);
+            return Plan::Identical;
         }
-        if (replace) {
-            if (std::rename(part.c_str(), target.c_str()) != 0) {
-                const int e = errno;
-                std::remove(part.c_str());
-                fail(recording, "cannot write " + target + ": " + errnoText(e));
-                return Placed::Failed;
-            }
+        const ConflictChoice c =
+            opt().onConflict && S_ISREG(st.st_mode) ? opt().onConflict(target) : ConflictChoice::Skip;
+        if (c == ConflictChoice::Replace) return Plan::Replace;
+        if (c == ConflictChoice::KeepBoth) return Plan::KeepBoth;
+        out.skipped.push_back(target);
+        return Plan::Skip;
+    }
+
+    // Moves a finished part to target (Write, Replace or KeepBoth); false
+    // with the failure noted.
+    bool place(const std::string& part, std::string target, Plan plan, const std::string& recording,
+               std::string& placedAt) {
+        if (plan == Plan::KeepBoth) target = numberedName(target);
+        int e = 0;
+        if (plan == Plan::Replace) {
+            if (std::rename(part.c_str(), target.c_str()) != 0) e = errno;
         } else {
-            // link() never replaces: a file that appeared meanwhile is kept.
-            while (link(part.c_str(), target.c_str()) != 0) {
-                const int e = errno;
-                if (e == EEXIST) {
-                    target = numberedName(target);
-                    continue;
+            // Never over a file that appeared meanwhile: that one gets the next free number.
+            for (;;) {
+                e = renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
+                        ? 0
+                        : errno;
+                if (e == EINVAL || e == ENOSYS) {
+                    // A file system without that kind of rename (older FAT drivers): check, then rename.
+                    struct stat st {};
+                    if (lstat(target.c_str(), &st) == 0) e = EEXIST;
+                    else e = std::rename(part.c_str(), target.c_str()) == 0 ? 0 : errno;
                 }
-                std::remove(part.c_str());
-                fail(recording, "cannot write " + target + ": " + errnoText(e));
-                return Placed::Failed;
+                if (e != EEXIST) break;
+                target = numberedName(target);
             }
+        }
+        if (e != 0) {
             std::remove(part.c_str());
+            fail(recording, "cannot write " + target + ": " + errnoText(e));
+            return false;
         }
         syncFolder(folder);
         placedAt = target;
         out.backedUp.push_back(target);
-        return Placed::Done;
+        return true;
+    }
+
+    // After the part is finished: decide and place. True when the target
+    // holds the recording now (written, or already there).
+    bool finish(const std::string& part, const std::string& target, const std::string& recording,
+                std::string& placedAt) {
+        const Plan plan = decide(target, part);
+        if (plan == Plan::Identical || plan == Plan::Skip) {
+            std::remove(part.c_str());
+            return true;
+        }
+        return place(part, target, plan, recording, placedAt);
     }
 
     // ---- copy ----
@@ -411,6 +427,12 @@ struct BackupJob::Run {
                 itemDone(i);
                 continue;
             }
+            // Decided before copying: an identical or kept file costs no copy.
+            const Plan plan = decide(target, it.path);
+            if (plan == Plan::Identical || plan == Plan::Skip) {
+                itemDone(i);
+                continue;
+            }
             std::string why;
             const std::string part = partBeside(target, why);
             if (part.empty()) {
@@ -430,7 +452,7 @@ struct BackupJob::Run {
                 continue;
             }
             std::string placed;
-            if (place(part, target, it.fileName, placed) == Placed::Failed) {
+            if (!place(part, target, plan, it.fileName, placed)) {
                 job.progress_[i] = 0;
                 continue;
             }
@@ -516,7 +538,7 @@ struct BackupJob::Run {
                 continue;
             }
             std::string placed;
-            if (place(part, target, it.fileName, placed) == Placed::Failed) {
+            if (!finish(part, target, it.fileName, placed)) {
                 job.progress_[i] = 0;
                 continue;
             }
@@ -603,7 +625,10 @@ struct BackupJob::Run {
             return;
         }
         std::string placed;
-        if (place(part, target, name, placed) == Placed::Done) out.mergedName = baseName(placed);
+        if (!finish(part, target, name, placed)) return;
+        if (!placed.empty()) out.mergedName = baseName(placed);
+        else if (!out.skippedIdentical.empty() && out.skippedIdentical.back() == target)
+            out.mergedName = name;
     }
 };
 
