@@ -47,7 +47,12 @@ std::string lastLine(const std::string& text) {
     std::string t = text;
     for (char& c : t)
         if (c == '\r') c = '\n';
-    while (!t.empty() && t.back() == '\n') t.pop_back();
+    for (;;) {
+        while (!t.empty() && t.back() == '\n') t.pop_back();
+        // mencoder's last word says nothing about why.
+        if (!t.ends_with("Exiting...")) break;
+        t.resize(t.size() - 10);
+    }
     const auto nl = t.rfind('\n');
     return nl == std::string::npos ? t : t.substr(nl + 1);
 }
@@ -404,6 +409,8 @@ struct BackupJob::Run {
             if (size) job.progress_[i] = int(std::min<std::uint64_t>(copied * 100 / size, 99));
         }
         if (why.empty() && fsync(outFd) != 0) why = "cannot write in " + folder + ": " + errnoText(errno);
+        // Dropped from the cache, so the check below reads what the disk holds.
+        if (why.empty()) posix_fadvise(outFd, 0, 0, POSIX_FADV_DONTNEED);
         if (close(outFd) != 0 && why.empty()) why = "cannot write in " + folder + ": " + errnoText(errno);
         close(in);
         if (!why.empty()) return why;
@@ -548,8 +555,35 @@ struct BackupJob::Run {
 
     // ---- merge ----
 
+    // One file holds one picture size, rate and sound coding; "" when all agree.
+    std::string mergeMismatch() {
+        std::string first, firstName;
+        for (const auto& it : job.items_) {
+            Cutter c;
+            std::string error;
+            if (!c.open(it.path, error)) continue;  // named when it is converted
+            const OutputRate r = c.rate();
+            const std::string kind =
+                std::to_string(c.header().width) + "x" + std::to_string(c.header().height) + " at " +
+                std::to_string(r.num) + "/" + std::to_string(r.den) + " pictures per second, " +
+                (c.header().audioKind == qmr3::kAudioKindAdpcm ? "ADPCM" : "PCM") + " sound";
+            if (first.empty()) {
+                first = kind;
+                firstName = it.fileName;
+            } else if (kind != first) {
+                return "recordings of different kinds cannot be merged into one file: " + firstName + " is " +
+                       first + ", " + it.fileName + " is " + kind;
+            }
+        }
+        return {};
+    }
+
     void mergeAll() {
         const auto& items = job.items_;
+        if (const std::string why = mergeMismatch(); !why.empty()) {
+            fail("", why + "; nothing was merged");
+            return;
+        }
         std::vector<std::size_t> order(items.size());
         std::vector<std::string> parts(items.size());
         for (std::size_t i = 0; i < items.size(); ++i) {

@@ -227,7 +227,24 @@ TEST_F(Backup, AMergedFileHoldsAllRecordingsInTimeOrderUnderItsTimeSpan) {
     EXPECT_EQ(pictures(out.file(wname)), 360);
     EXPECT_EQ(wmv.wmvExpectedFrames(), 396);
     EXPECT_EQ(wmv.wmvFramesDone(), 396);
-    EXPECT_EQ(strayFiles(out.path(), {name, wname}), std::vector<std::string>{});
+
+    // Pictures of another size cannot join them: said before any work, nothing written.
+    qmr3::GenOptions large;
+    large.seconds = 2;
+    large.width = 704;
+    large.height = 480;
+    ASSERT_TRUE(qmr3::generateRecording(src.file("d.qmr3"), large).ok);
+    auto opt = options(vantrex::BackupFormat::Avi, true);
+    opt.targetFolder = out.file("mixed");
+    vantrex::BackupJob mixed(items({"a.qmr3", "d.qmr3"}), opt);
+    o = backup(mixed);
+    EXPECT_EQ(o.status, vantrex::BackupStatus::Failed);
+    ASSERT_EQ(o.failed.size(), 1u);
+    EXPECT_NE(o.failed[0].reason.find("a.qmr3 is 352x240"), std::string::npos) << o.failed[0].reason;
+    EXPECT_NE(o.failed[0].reason.find("d.qmr3 is 704x480"), std::string::npos) << o.failed[0].reason;
+    EXPECT_EQ(mixed.recordingsDone(), 0);
+    EXPECT_EQ(strayFiles(out.path(), {name, wname, "mixed"}), std::vector<std::string>{});
+    EXPECT_EQ(strayFiles(out.file("mixed"), {}), std::vector<std::string>{});
     EXPECT_TRUE(tempEmpty());
 }
 
