@@ -4,6 +4,7 @@
 #include "toolpath.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +40,9 @@ std::string withoutExtension(const std::string& path) {
     return path.substr(0, dot);
 }
 
-mode_t fileModeFromUmask() {
+}  // namespace
+
+unsigned newFileMode() {
     // umask() cannot be read without being set; /proc tells it without a race.
     mode_t mask = 022;
     if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
@@ -50,6 +53,8 @@ mode_t fileModeFromUmask() {
     }
     return 0666 & ~mask;
 }
+
+namespace {
 
 std::string lastLines(const std::string& text) {
     std::string t = text;
@@ -125,7 +130,8 @@ ToolCommand wmvCommand(const std::string& ffmpeg, const std::string& avi, const 
              "wmv2", "-c:a", "copy", "-f", "asf", out}};
 }
 
-int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* output, std::string* why) {
+int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* output, std::string* why,
+            const std::function<void(const std::string& chunk)>& onOutput) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         if (why) *why = std::strerror(errno);
@@ -136,44 +142,68 @@ int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* 
     posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
     posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    // Its own process group, so a stop also reaches anything it started.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
     std::vector<std::string> args = cmd.args;
     args.insert(args.begin(), cmd.program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, cmd.program.c_str(), &fa, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, cmd.program.c_str(), &fa, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
+    posix_spawnattr_destroy(&attr);
     close(fds[1]);
     if (rc != 0) {
         close(fds[0]);
         if (why) *why = "cannot start " + cmd.program + ": " + std::strerror(rc);
         return -1;
     }
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kGrace = std::chrono::seconds(2);
     std::string text;
-    bool killed = false;
-    for (;;) {
-        pollfd p{fds[0], POLLIN, 0};
-        const int n = poll(&p, 1, 100);
-        if (n > 0) {
-            char buf[4096];
-            const ssize_t r = read(fds[0], buf, sizeof buf);
-            if (r > 0) {
-                text.append(buf, std::size_t(r));
-                if (text.size() > 65536) text.erase(0, text.size() - 16384);  // keep only the tail
-            } else if (r == 0 || errno != EINTR) {
-                break;
+    bool killed = false, forced = false, reaped = false, pipeOpen = true;
+    Clock::time_point termAt{};
+    int status = 0;
+    while (!reaped) {
+        if (pipeOpen) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                char buf[4096];
+                const ssize_t r = read(fds[0], buf, sizeof buf);
+                if (r > 0) {
+                    const std::string chunk(buf, std::size_t(r));
+                    text += chunk;
+                    if (text.size() > 65536) text.erase(0, text.size() - 16384);  // keep only the tail
+                    if (onOutput) onOutput(chunk);
+                } else if (r == 0 || errno != EINTR) {
+                    pipeOpen = false;
+                }
             }
+        } else {
+            poll(nullptr, 0, 20);
         }
         if (stop && stop->load() && !killed) {
-            kill(pid, SIGTERM);
+            kill(-pid, SIGTERM);
             killed = true;
+            termAt = Clock::now();
+        }
+        if (killed && !forced && Clock::now() - termAt > kGrace) {
+            kill(-pid, SIGKILL);
+            forced = true;
+        }
+        // The pipe may stay open in a grandchild; the child's end is what counts.
+        if (!pipeOpen || killed) {
+            const pid_t w = waitpid(pid, &status, pipeOpen ? WNOHANG : 0);
+            if (w == pid) reaped = true;
+            else if (w < 0 && errno != EINTR) break;
         }
     }
     close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (killed) kill(-pid, SIGKILL);  // nothing of a stopped run lives on
     if (output) *output = text;
     if (WIFEXITED(status) && !killed) return WEXITSTATUS(status);
     if (why) *why = killed ? "stopped" : cmd.program + " ended abnormally";
@@ -199,7 +229,7 @@ std::string ClipExport::partBeside(const std::string& finalPath, const char* wha
         error_ = std::string("cannot write ") + what + " in " + folder + ": " + std::strerror(errno);
         return {};
     }
-    fchmod(fd, fileModeFromUmask());
+    fchmod(fd, mode_t(newFileMode()));
     close(fd);
     parts_.emplace_back(buf.data());
     return parts_.back();

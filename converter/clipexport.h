@@ -96,8 +96,16 @@ ToolCommand wmvCommand(const std::string& ffmpeg, const std::string& avi, const 
 std::string findFfmpeg(const std::string& folder = {});
 
 // Runs a command without a shell and waits; the exit code, or -1 (why set)
-// when it could not start or died. stop ends the child.
-int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* output, std::string* why);
+// when it could not start, died or was stopped. stop ends the child: SIGTERM,
+// then SIGKILL when it has not ended within a short grace. onOutput, when
+// set, receives each piece of the child's output (standard output and error
+// together) as it arrives.
+int runTool(const ToolCommand& cmd, const std::atomic<bool>* stop, std::string* output, std::string* why,
+            const std::function<void(const std::string& chunk)>& onOutput = {});
+
+// The permissions a new file gets under the process's umask (files made
+// with mkstemp start as 0600).
+unsigned newFileMode();
 
 // Seconds since 1970 of "YYYY-MM-DD HH:MM:SS" local time; false when the text is not such a time.
 bool parseLocalTime(const std::string& text, std::int64_t& out);

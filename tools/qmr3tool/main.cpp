@@ -1,5 +1,6 @@
 // qmr3tool: looks at recordings from the command line through the player's
 // own catalogue, so what it prints is what the player sees.
+#include "backup.h"
 #include "events.h"
 #include "export.h"
 #include "indexrecovery.h"
@@ -36,7 +37,10 @@ void usage(std::FILE* to) {
         "                                         a smaller recording; TIME: \"YYYY-MM-DD HH:MM:SS\" or\n"
         "                                         seconds from the start\n"
         "       qmr3tool events FOLDER-OR-FILES... [--kind A,M,E,T] [--from TIME] [--to TIME] [--json]\n"
-        "                                         event spans with recording, start, end and offset\n",
+        "                                         event spans with recording, start, end and offset\n"
+        "       qmr3tool backup FOLDER-OR-FILES... --to DIR [--format qmr3|avi|wmv] [--merge]\n"
+        "                [--on-conflict skip|replace|keep-both]\n"
+        "                                         exact copies, AVI or WMV files, or one merged file\n",
         to);
 }
 
@@ -184,6 +188,10 @@ int cmdVerify(const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "events") == 0) return runEvents(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "backup") == 0) {
+        const int status = cmdBackup(std::vector<std::string>(argv + 2, argv + argc));
+        return std::fflush(stdout) != 0 ? kExitFailure : status;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "export") == 0) {
         const int status = cmdExport(std::vector<std::string>(argv + 2, argv + argc));
         return std::fflush(stdout) != 0 ? kExitFailure : status;
