@@ -47,7 +47,12 @@ std::string lastLine(const std::string& text) {
     std::string t = text;
     for (char& c : t)
         if (c == '\r') c = '\n';
-    while (!t.empty() && t.back() == '\n') t.pop_back();
+    for (;;) {
+        while (!t.empty() && t.back() == '\n') t.pop_back();
+        // mencoder's last word says nothing about why.
+        if (!t.ends_with("Exiting...")) break;
+        t.resize(t.size() - 10);
+    }
     const auto nl = t.rfind('\n');
     return nl == std::string::npos ? t : t.substr(nl + 1);
 }
@@ -290,56 +295,72 @@ struct BackupJob::Run {
         job.kbDone_ += std::int64_t(job.items_[i].sizeBytes / 1024);
     }
 
-    enum class Placed { Done, Identical, Skipped, Failed };
+    enum class Plan { Write, Replace, KeepBoth, Identical, Skip };
 
-    // Moves a finished part to target. A same-named file that holds the same
-    // bytes stays and the part goes; a different one is replaced, kept
-    // beside the new file under a numbered name, or kept instead, as asked.
-    Placed place(const std::string& part, std::string target, const std::string& recording,
-                 std::string& placedAt) {
+    // What to do about target, before writing (content: the recording) or
+    // after (content: the finished part). A same-named file that holds the
+    // same bytes stays; a different one is replaced, kept beside the new
+    // file under a numbered name, or kept instead, as asked.
+    Plan decide(const std::string& target, const std::string& content) {
         struct stat st {};
-        bool replace = false;
-        if (lstat(target.c_str(), &st) == 0) {
-            if (S_ISREG(st.st_mode) && sameBytes(part, target)) {
-                std::remove(part.c_str());
-                out.skippedIdentical.push_back(target);
-                return Placed::Identical;
-            }
-            const ConflictChoice c =
-                opt().onConflict && S_ISREG(st.st_mode) ? opt().onConflict(target) : ConflictChoice::Skip;
-            if (c == ConflictChoice::Skip) {
-                std::remove(part.c_str());
-                out.skipped.push_back(target);
-                return Placed::Skipped;
-            }
-            if (c == ConflictChoice::Replace) replace = true;
-            else target = numberedName(target);
+        if (lstat(target.c_str(), &st) != 0) return Plan::Write;
+        if (S_ISREG(st.st_mode) && sameBytes(content, target)) {
+            out.skippedIdentical.push_back(target);
+            return Plan::Identical;
         }
-        if (replace) {
-            if (std::rename(part.c_str(), target.c_str()) != 0) {
-                const int e = errno;
-                std::remove(part.c_str());
-                fail(recording, "cannot write " + target + ": " + errnoText(e));
-                return Placed::Failed;
-            }
+        const ConflictChoice c =
+            opt().onConflict && S_ISREG(st.st_mode) ? opt().onConflict(target) : ConflictChoice::Skip;
+        if (c == ConflictChoice::Replace) return Plan::Replace;
+        if (c == ConflictChoice::KeepBoth) return Plan::KeepBoth;
+        out.skipped.push_back(target);
+        return Plan::Skip;
+    }
+
+    // Moves a finished part to target (Write, Replace or KeepBoth); false
+    // with the failure noted.
+    bool place(const std::string& part, std::string target, Plan plan, const std::string& recording,
+               std::string& placedAt) {
+        if (plan == Plan::KeepBoth) target = numberedName(target);
+        int e = 0;
+        if (plan == Plan::Replace) {
+            if (std::rename(part.c_str(), target.c_str()) != 0) e = errno;
         } else {
-            // link() never replaces: a file that appeared meanwhile is kept.
-            while (link(part.c_str(), target.c_str()) != 0) {
-                const int e = errno;
-                if (e == EEXIST) {
-                    target = numberedName(target);
-                    continue;
+            // Never over a file that appeared meanwhile: that one gets the next free number.
+            for (;;) {
+                e = renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
+                        ? 0
+                        : errno;
+                if (e == EINVAL || e == ENOSYS) {
+                    // A file system without that kind of rename (older FAT drivers): check, then rename.
+                    struct stat st {};
+                    if (lstat(target.c_str(), &st) == 0) e = EEXIST;
+                    else e = std::rename(part.c_str(), target.c_str()) == 0 ? 0 : errno;
                 }
-                std::remove(part.c_str());
-                fail(recording, "cannot write " + target + ": " + errnoText(e));
-                return Placed::Failed;
+                if (e != EEXIST) break;
+                target = numberedName(target);
             }
+        }
+        if (e != 0) {
             std::remove(part.c_str());
+            fail(recording, "cannot write " + target + ": " + errnoText(e));
+            return false;
         }
         syncFolder(folder);
         placedAt = target;
         out.backedUp.push_back(target);
-        return Placed::Done;
+        return true;
+    }
+
+    // After the part is finished: decide and place. True when the target
+    // holds the recording now (written, or already there).
+    bool finish(const std::string& part, const std::string& target, const std::string& recording,
+                std::string& placedAt) {
+        const Plan plan = decide(target, part);
+        if (plan == Plan::Identical || plan == Plan::Skip) {
+            std::remove(part.c_str());
+            return true;
+        }
+        return place(part, target, plan, recording, placedAt);
     }
 
     // ---- copy ----
@@ -388,6 +409,8 @@ struct BackupJob::Run {
             if (size) job.progress_[i] = int(std::min<std::uint64_t>(copied * 100 / size, 99));
         }
         if (why.empty() && fsync(outFd) != 0) why = "cannot write in " + folder + ": " + errnoText(errno);
+        // Dropped from the cache, so the check below reads what the disk holds.
+        if (why.empty()) posix_fadvise(outFd, 0, 0, POSIX_FADV_DONTNEED);
         if (close(outFd) != 0 && why.empty()) why = "cannot write in " + folder + ": " + errnoText(errno);
         close(in);
         if (!why.empty()) return why;
@@ -411,6 +434,12 @@ struct BackupJob::Run {
                 itemDone(i);
                 continue;
             }
+            // Decided before copying: an identical or kept file costs no copy.
+            const Plan plan = decide(target, it.path);
+            if (plan == Plan::Identical || plan == Plan::Skip) {
+                itemDone(i);
+                continue;
+            }
             std::string why;
             const std::string part = partBeside(target, why);
             if (part.empty()) {
@@ -430,7 +459,7 @@ struct BackupJob::Run {
                 continue;
             }
             std::string placed;
-            if (place(part, target, it.fileName, placed) == Placed::Failed) {
+            if (!place(part, target, plan, it.fileName, placed)) {
                 job.progress_[i] = 0;
                 continue;
             }
@@ -516,7 +545,7 @@ struct BackupJob::Run {
                 continue;
             }
             std::string placed;
-            if (place(part, target, it.fileName, placed) == Placed::Failed) {
+            if (!finish(part, target, it.fileName, placed)) {
                 job.progress_[i] = 0;
                 continue;
             }
@@ -526,8 +555,35 @@ struct BackupJob::Run {
 
     // ---- merge ----
 
+    // One file holds one picture size, rate and sound coding; "" when all agree.
+    std::string mergeMismatch() {
+        std::string first, firstName;
+        for (const auto& it : job.items_) {
+            Cutter c;
+            std::string error;
+            if (!c.open(it.path, error)) continue;  // named when it is converted
+            const OutputRate r = c.rate();
+            const std::string kind =
+                std::to_string(c.header().width) + "x" + std::to_string(c.header().height) + " at " +
+                std::to_string(r.num) + "/" + std::to_string(r.den) + " pictures per second, " +
+                (c.header().audioKind == qmr3::kAudioKindAdpcm ? "ADPCM" : "PCM") + " sound";
+            if (first.empty()) {
+                first = kind;
+                firstName = it.fileName;
+            } else if (kind != first) {
+                return "recordings of different kinds cannot be merged into one file: " + firstName + " is " +
+                       first + ", " + it.fileName + " is " + kind;
+            }
+        }
+        return {};
+    }
+
     void mergeAll() {
         const auto& items = job.items_;
+        if (const std::string why = mergeMismatch(); !why.empty()) {
+            fail("", why + "; nothing was merged");
+            return;
+        }
         std::vector<std::size_t> order(items.size());
         std::vector<std::string> parts(items.size());
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -603,7 +659,10 @@ struct BackupJob::Run {
             return;
         }
         std::string placed;
-        if (place(part, target, name, placed) == Placed::Done) out.mergedName = baseName(placed);
+        if (!finish(part, target, name, placed)) return;
+        if (!placed.empty()) out.mergedName = baseName(placed);
+        else if (!out.skippedIdentical.empty() && out.skippedIdentical.back() == target)
+            out.mergedName = name;
     }
 };
 
