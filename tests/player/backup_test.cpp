@@ -4,6 +4,7 @@
 #include "backuptest.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSettings>
@@ -286,4 +287,72 @@ TEST(BackupDialog, ASameNamedFileIsAskedAboutAndAStopAnswersTheQuestion) {
     end->done(QMessageBox::Ok);
     EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"rec00.qmr3"}));
     EXPECT_EQ(testrec::readBytes(existing), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// The folder chooser starts in the folder there is; cancelling keeps it, a
+// choice is kept for the next time. The first folder is the home folder.
+TEST(BackupDialog, TheFolderIsChosenAndRemembered) {
+    testrec::TempDir dir, out;
+    backuptest::makeRecordings(dir, 1, 1);
+    CVideoLibrary lib;
+    ASSERT_EQ(lib.scanFolder(dir.path()), 1);
+    QSettings().remove(QStringLiteral("dirName/strBackupPath"));
+    const QString chosen = QString::fromStdString(out.path()) + QStringLiteral("evidence");
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    {
+        CBackupDlg dlg(nullptr, lib);
+        dlg.show();
+        EXPECT_EQ(dlg.targetFolder(), QDir::homePath() + QLatin1Char('/'));
+        auto chooser = [&dlg] {
+            QFileDialog* fd = nullptr;
+            waitUntil([&] { return (fd = dlg.findChild<QFileDialog*>()) && fd->isVisible(); });
+            return fd;
+        };
+        click(dlg.button(CBackupDlg::IDC_CHOOSE_FOLDER));
+        QFileDialog* fd = chooser();
+        ASSERT_NE(fd, nullptr);
+        EXPECT_EQ(QDir(fd->directory()).absolutePath(), QDir::homePath());
+        fd->reject();
+        EXPECT_EQ(dlg.targetFolder(), QDir::homePath() + QLatin1Char('/'));
+        EXPECT_FALSE(QSettings().contains(QStringLiteral("dirName/strBackupPath")));
+        ASSERT_TRUE(waitUntil([&] { return dlg.findChild<QFileDialog*>() == nullptr; }));
+
+        click(dlg.button(CBackupDlg::IDC_CHOOSE_FOLDER));
+        fd = chooser();
+        ASSERT_NE(fd, nullptr);
+        fd->setDirectory(QString::fromStdString(out.path()));
+        fd->selectFile(QStringLiteral("evidence"));
+        QMetaObject::invokeMethod(fd, "accept");
+        EXPECT_EQ(dlg.targetFolder(), chosen + QLatin1Char('/'));
+    }
+    CBackupDlg again(nullptr, lib);
+    EXPECT_EQ(again.targetFolder(), chosen + QLatin1Char('/'));
+}
+
+// A merged AVI of two recordings, from the buttons: one file named after the
+// span, and the summary names it.
+TEST(BackupDialog, AMergedAviIsOneFileNamedInTheSummary) {
+    testrec::TempDir dir, out;
+    backuptest::makeRecordings(dir, 2, 3);
+    CVideoLibrary lib;
+    ASSERT_EQ(lib.scanFolder(dir.path()), 2);
+    CBackupDlg dlg(nullptr, lib);
+    dlg.show();
+    dlg.setTargetFolder(QString::fromStdString(out.path()));
+    click(dlg.button(CBackupDlg::IDC_FORMAT));
+    click(dlg.button(CBackupDlg::IDC_MERGE));
+    ASSERT_TRUE(dlg.merge());
+    click(dlg.button(CBackupDlg::IDC_SELECT_ALL));
+    click(dlg.button(CBackupDlg::IDC_START));
+    ASSERT_TRUE(dlg.isRunning());
+    EXPECT_FALSE(dlg.grab().isNull());
+    const QString summary = nextMessage(&dlg, 120000);
+    ASSERT_TRUE(summary.startsWith(QStringLiteral("Backup Completed\n(20261201_120000-20261201_1201")))
+        << summary.toStdString();
+    const QString name = summary.section(QLatin1Char('\n'), 1, 1).mid(1).chopped(1);
+    EXPECT_TRUE(name.endsWith(QStringLiteral(".avi")));
+    EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{name.toStdString()}));
+    EXPECT_GT(fs::file_size(out.path() + name.toStdString()), 10000u);
+    EXPECT_EQ(dlg.progressOf(0), 100);
+    EXPECT_EQ(dlg.progressOf(1), 100);
 }
