@@ -23,6 +23,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 #include <chrono>
 #include <future>
 
@@ -266,7 +267,11 @@ std::vector<int> CBackupDlg::bandRows() const {
 
 void CBackupDlg::mousePressEvent(QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
-    if (e->button() == Qt::LeftButton && !running_ && p.y() > kListTop && p.y() < kListBottom) {
+    if (e->button() == Qt::LeftButton && p.y() > kListTop && p.y() < kListBottom) {
+        if (running_) {
+            message(tr("Backup is ongoing."));
+            return;
+        }
         bandActive_ = true;
         bandStart_ = bandCurrent_ = p;
         update();
@@ -370,8 +375,8 @@ void CBackupDlg::paintList(QPainter& p) {
             p.fillRect(QRect(20 + j * w, 480, std::max(1, w - 2), 2), j == page_ ? kRed : QColor(80, 80, 80));
     }
     if (bandActive_) {
-        p.setPen(QColor(100, 200, 200, 200));
-        p.setBrush(QColor(100, 200, 200, 60));
+        p.setPen(QColor(0xC8, 0xC8, 0x64, 0xC8));
+        p.setBrush(QColor(0xC8, 0xC8, 0x64, 0x40));
         p.drawRect(QRect(bandStart_, bandCurrent_).normalized());
         p.setBrush(Qt::NoBrush);
     }
@@ -496,6 +501,11 @@ void CBackupDlg::poll() {
     update(QRect(QPoint(20, 40), QPoint(910, 486)));
 }
 
+void CBackupDlg::reject() {
+    if (running_) askStop(true);
+    else CSkinDialog::reject();
+}
+
 void CBackupDlg::closeEvent(QCloseEvent* e) {
     if (running_) {
         e->ignore();
@@ -593,7 +603,11 @@ vantrex::ConflictChoice CBackupDlg::conflictAnswer(const std::string& target) {
             box->setEscapeButton(skip);
             box->setAttribute(Qt::WA_DeleteOnClose);
             conflictBox_ = box;
-            connect(box, &QMessageBox::finished, this, [box, answer, replace, both] {
+            auto answered = std::make_shared<bool>(false);
+            connect(box, &QMessageBox::finished, this, [this, box, answer, answered, replace, both] {
+                // Closed by a stop after an answer: the first answer stands.
+                if (std::exchange(*answered, true)) return;
+                conflictBox_ = nullptr;
                 const QAbstractButton* b = box->clickedButton();
                 answer->set_value(b == replace ? vantrex::ConflictChoice::Replace
                                   : b == both  ? vantrex::ConflictChoice::KeepBoth

@@ -75,6 +75,8 @@ public:
 
     // What the buttons do.
     void command(int id);
+    // Escape and the window's close ask first while a backup runs.
+    void reject() override;
 
 signals:
     // A run ended and its closing message was shown.

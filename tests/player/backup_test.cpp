@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <filesystem>
@@ -205,14 +206,25 @@ TEST(BackupDialog, AStopInTheMiddleOfACopyLeavesNoPartialFile) {
         },
         20000));
     EXPECT_EQ(dlg.recordingInWork(), 0);
+    // The list takes no choices while it is being written.
+    playertest::press(&dlg, dlg.rowRect(1).center());
+    playertest::release(&dlg, dlg.rowRect(1).center());
+    EXPECT_EQ(nextMessage(&dlg), QStringLiteral("Backup is ongoing."));
+    EXPECT_TRUE(dlg.isSelected(1));
     click(dlg.button(CBackupDlg::IDC_START));
     QMessageBox* ask = nextBox(&dlg);
     ASSERT_NE(ask, nullptr);
     EXPECT_EQ(ask->text(), QStringLiteral("Do you want to stop backup?"));
     ask->done(QMessageBox::No);
     EXPECT_TRUE(dlg.isRunning());
-    // Closing asks the same; No keeps the window.
+    // Closing and Escape ask the same; No keeps the window.
     dlg.close();
+    ask = nextBox(&dlg);
+    ASSERT_NE(ask, nullptr);
+    EXPECT_EQ(ask->text(), QStringLiteral("Do you want to stop backup?"));
+    ask->done(QMessageBox::No);
+    EXPECT_TRUE(dlg.isVisible());
+    QTest::keyClick(&dlg, Qt::Key_Escape);
     ask = nextBox(&dlg);
     ASSERT_NE(ask, nullptr);
     EXPECT_EQ(ask->text(), QStringLiteral("Do you want to stop backup?"));
