@@ -464,6 +464,11 @@ void CBackupDlg::start() {
 }
 
 void CBackupDlg::askStop(bool thenClose) {
+    // Already stopping: the run ends on its own in a moment.
+    if (stopping_) {
+        closeAfterStop_ = closeAfterStop_ || thenClose;
+        return;
+    }
     if (question_ && question_->isVisible()) {
         question_->raise();
         return;
