@@ -129,6 +129,17 @@ TEST(BackupDialog, ListPagesSelectionAndFormat) {
     EXPECT_EQ(dlg.format(), CBackupDlg::Copy);
     EXPECT_FALSE(merge->isVisible());
 
+    // The window is dragged by its top 30 pixels only.
+    const QPoint before = dlg.pos();
+    playertest::press(&dlg, QPoint(600, 34));
+    playertest::moveTo(&dlg, QPoint(650, 84));
+    playertest::release(&dlg, QPoint(650, 84));
+    EXPECT_EQ(dlg.pos(), before);
+    playertest::press(&dlg, QPoint(600, 15));
+    playertest::moveTo(&dlg, QPoint(650, 65));
+    playertest::release(&dlg, QPoint(650, 65));
+    EXPECT_NE(dlg.pos(), before);
+
     // Nothing chosen: the start says so and nothing runs.
     click(dlg.button(CBackupDlg::IDC_REMOVE_ALL));
     click(dlg.button(CBackupDlg::IDC_START));
