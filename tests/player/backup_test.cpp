@@ -379,3 +379,27 @@ TEST(BackupDialog, AMergedAviIsOneFileNamedInTheSummary) {
     EXPECT_EQ(dlg.progressOf(0), 100);
     EXPECT_EQ(dlg.progressOf(1), 100);
 }
+
+// A recording gone since the folder was opened fails by name, with its
+// reason, and the others are still backed up.
+TEST(BackupDialog, AVanishedRecordingIsNamedAsFailed) {
+    testrec::TempDir dir, out;
+    const std::vector<std::string> recs = backuptest::makeRecordings(dir, 2, 2);
+    CVideoLibrary lib;
+    ASSERT_EQ(lib.scanFolder(dir.path()), 2);
+    fs::remove(recs[1]);
+    CBackupDlg dlg(nullptr, lib);
+    dlg.show();
+    dlg.setTargetFolder(QString::fromStdString(out.path()));
+    click(dlg.button(CBackupDlg::IDC_SELECT_ALL));
+    click(dlg.button(CBackupDlg::IDC_START));
+    QMessageBox* box = nextBox(&dlg);
+    ASSERT_NE(box, nullptr);
+    const QString summary = box->text();
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Backup Failed"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("Backed up (1):\n  rec00.qmr3"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("Failed (1):\n  rec01.qmr3: "))) << summary.toStdString();
+    box->done(QMessageBox::Ok);
+    EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"rec00.qmr3"}));
+}
