@@ -648,4 +648,155 @@ Korvid をインストールし直してください。</translation>
         <translation>%1 時間</translation>
     </message>
 </context>
+<context>
+    <name>CBackupDlg</name>
+    <message>
+        <source>Backup Files</source>
+        <translation>バックアップ</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Previous page</source>
+        <translation>前のページ</translation>
+    </message>
+    <message>
+        <source>Next page</source>
+        <translation>次のページ</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>すべて選択</translation>
+    </message>
+    <message>
+        <source>Remove All</source>
+        <translation>すべて解除</translation>
+    </message>
+    <message>
+        <source>Select Marked</source>
+        <translation>マーク分を選択</translation>
+    </message>
+    <message>
+        <source>Choose Folder</source>
+        <translation>フォルダ選択</translation>
+    </message>
+    <message>
+        <source>Format:QMR3</source>
+        <translation>フォーマット:QMR3</translation>
+    </message>
+    <message>
+        <source>Format:AVI</source>
+        <translation>フォーマット:AVI</translation>
+    </message>
+    <message>
+        <source>Format:WMV</source>
+        <translation>フォーマット:WMV</translation>
+    </message>
+    <message>
+        <source>Merge:Yes</source>
+        <translation>結合:する</translation>
+    </message>
+    <message>
+        <source>Merge:No </source>
+        <translation>結合:しない</translation>
+    </message>
+    <message>
+        <source>Please choose a folder</source>
+        <translation>フォルダを選択してください</translation>
+    </message>
+    <message>
+        <source>Backup is ongoing.</source>
+        <translation>バックアップ中です。</translation>
+    </message>
+    <message>
+        <source>Backup to </source>
+        <translation>バックアップ先 </translation>
+    </message>
+    <message>
+        <source>Please choose files.</source>
+        <translation>ファイルを選択してください。</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation>フォルダ %1 を作成できません。</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>中止</translation>
+    </message>
+    <message>
+        <source>Do you want to stop backup?</source>
+        <translation>バックアップ中です。中断しますか？</translation>
+    </message>
+    <message>
+        <source>Backup Completed</source>
+        <translation>バックアップが完了しました</translation>
+    </message>
+    <message>
+        <source>Backup Stopped</source>
+        <translation>バックアップを中断しました</translation>
+    </message>
+    <message>
+        <source>Backup Failed</source>
+        <translation>バックアップに失敗しました</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>... ほか %1 件</translation>
+    </message>
+    <message>
+        <source>Backed up (%1):</source>
+        <translation>バックアップ済み (%1):</translation>
+    </message>
+    <message>
+        <source>Already in the folder with the same contents (%1):</source>
+        <translation>同じ内容のファイルが既にあります (%1):</translation>
+    </message>
+    <message>
+        <source>Skipped, a different file of that name is kept (%1):</source>
+        <translation>スキップ (同名の別のファイルを残しました) (%1):</translation>
+    </message>
+    <message>
+        <source>Failed (%1):</source>
+        <translation>失敗 (%1):</translation>
+    </message>
+    <message>
+        <source>Written with warnings (%1):</source>
+        <translation>警告付きで書き出し (%1):</translation>
+    </message>
+    <message>
+        <source>%1 already exists and is not the same as the new file.
+
+Replace it, keep both (the new file gets a numbered name) or skip this one?</source>
+        <translation>%1 は既に存在し、新しいファイルと内容が異なります。
+
+置き換える、両方残す (新しいファイルに番号付きの名前を付けます)、またはスキップを選んでください。</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>置き換える</translation>
+    </message>
+    <message>
+        <source>Keep both</source>
+        <translation>両方残す</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>Exporting</source>
+        <translation>書き出し中</translation>
+    </message>
+    <message>
+        <source>Merging</source>
+        <translation>結合中</translation>
+    </message>
+    <message>
+        <source>Converting to WMV</source>
+        <translation>WMV に変換中</translation>
+    </message>
+</context>
 </TS>

@@ -20,6 +20,7 @@
 #include <map>
 #include <vector>
 
+class CBackupDlg;
 class CExportImageDlg;
 class CLumacastCtrl;
 class CPreviewVideoCtrl;
@@ -61,6 +62,8 @@ public:
     CPreviewVideoCtrl* previewCtrl() const { return preview_; }
     // The help dialog while it is open.
     CHelpDlg* helpDialog() const { return help_; }
+    // The backup dialog while it is open.
+    CBackupDlg* backupDialog() const;
 
     // Opens a folder, or "|"-joined .qmr3 paths, into the catalogue and the
     // panel (what the Open Folder and Open Files dialogs lead to).
@@ -153,6 +156,7 @@ private:
     void exportStill();
     void giveStillImages(CExportImageDlg* dlg) const;
     void exportMovieClip();
+    void openBackup(int id);
     void notAvailable(int id);
     void openFolderDialog();
     void openFilesDialog();
@@ -203,5 +207,6 @@ private:
     QPointer<QMessageBox> exitBox_;
     QPointer<CHelpDlg> help_;
     QPointer<CExportImageDlg> stillDlg_;
+    QPointer<CBackupDlg> backup_;
     bool templateReported_ = false;
 };

@@ -3,6 +3,7 @@
 // panel pages, opening recordings).
 #include "korvidappdlg.h"
 
+#include "backupdlg.h"
 #include "exportavidlg.h"
 #include "exportimagedlg.h"
 #include "framegrabber.h"
@@ -79,7 +80,7 @@ void CKorvidAppDlg::buildCommandTable() {
         {IDC_MAXIMIZE, [this] { toggleMaximise(); }},
         {IDC_PREVIEW, [this] { startPreview(); }},
         {IDC_SETUP, [this] { showSetup(); }},
-        {IDC_BACKUP, [this] { notAvailable(IDC_BACKUP); }},
+        {IDC_BACKUP, [this] { openBackup(IDC_BACKUP); }},
         {IDC_TAB_CALENDAR, [this] { choosePanelPage(IDC_TAB_CALENDAR); }},
         {IDC_TAB_LIST, [this] { choosePanelPage(IDC_TAB_LIST); }},
         {IDC_TAB_INFO, [this] { choosePanelPage(IDC_TAB_INFO); }},
@@ -164,7 +165,7 @@ void CKorvidAppDlg::exportCommand(int id) {
     case IDC_EXPORT_JPEG: exportStill(); break;
     case IDC_EXPORT_AVI:
         if (playback_->isPlaying()) exportMovieClip();
-        else notAvailable(id);
+        else openBackup(id);
         break;
     default: notAvailable(id);
     }
@@ -263,6 +264,30 @@ void CKorvidAppDlg::exportMovieClip() {
     playSlider_->clearMarks();
     playSlider_->update();
     if (wasPlaying) playback_->resume(false);
+}
+
+CBackupDlg* CKorvidAppDlg::backupDialog() const { return backup_; }
+
+void CKorvidAppDlg::openBackup(int id) {
+    release(id);
+    if (backup_) {
+        backup_->raise();
+        return;
+    }
+    using namespace skinkey;
+    auto images = [this](const char* family, const char* state) {
+        return skin_.bitmap(QLatin1String(family) + QLatin1String(state));
+    };
+    backup_ = new CBackupDlg(this, library_);
+    backup_->setAttribute(Qt::WA_DeleteOnClose);
+    backup_->setCloseImages(images(m_pbmHelpExit, kNM), images(m_pbmHelpExit, kRO),
+                            images(m_pbmHelpExit, kCK));
+    backup_->setStartImages(images(m_pbmBackupStart, kNM), images(m_pbmBackupStart, kRO),
+                            images(m_pbmBackupStart, kCK));
+    backup_->setStopImages(images(m_pbmBackupStop, kNM), images(m_pbmBackupStop, kRO),
+                           images(m_pbmBackupStop, kCK));
+    // Window-modal: the catalogue cannot be opened anew under a running backup.
+    backup_->open();
 }
 
 void CKorvidAppDlg::notAvailable(int id) {

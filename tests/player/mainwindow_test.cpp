@@ -1,3 +1,4 @@
+#include "backupdlg.h"
 #include "korvidappdlg.h"
 #include "lumacastctrl.h"
 #include "playertest.h"
@@ -106,7 +107,6 @@ TEST_F(MainWindow, EveryButtonClickedReachesItsCommand) {
         EXPECT_TRUE(win->isVisible());
     };
     const QString notOpened = QStringLiteral("Video is not opened.");
-    const QString notHere = QStringLiteral("This function is not available in this version.");
     says(m_btnMainExit, QStringLiteral("Do you want to exit?"));
     says(m_btnMainFileRecovery,
          QStringLiteral("In order to restore index file,\nplease open the target folder first."));
@@ -114,7 +114,11 @@ TEST_F(MainWindow, EveryButtonClickedReachesItsCommand) {
     for (const char* key : {m_btnAVIExport_A, m_btnAVIExport_B, m_btnAVIExport, m_btnJPEGExport})
         says(key, notOpened);
     says(m_btnNavPreview, QStringLiteral("No video selected"));
-    says(m_btnMainBackup, notHere);
+
+    clickButton(m_btnMainBackup);
+    ASSERT_TRUE(waitUntil([&] { return win->backupDialog() && win->backupDialog()->isVisible(); }));
+    win->backupDialog()->close();
+    ASSERT_TRUE(waitUntil([&] { return win->backupDialog() == nullptr; }));
 
     clickButton(m_btnMainHelp);
     ASSERT_TRUE(waitUntil([&] { return win->helpDialog() && win->helpDialog()->isVisible(); }));
@@ -405,9 +409,41 @@ TEST_F(MainWindow, TransportCommandsDoNothingWhileIdle) {
     EXPECT_FALSE(win->isPlaying());
 }
 
-TEST_F(MainWindow, CommandsNotInThisVersionSaySoAndComeBackUp) {
-    ASSERT_NO_FATAL_FAILURE(
-        expectCommandSays(IDC_BACKUP, QStringLiteral("This function is not available in this version.")));
+// Backup opens its dialog on the catalogue, with the window's skin on its
+// buttons; the movie clip command does the same for marked recordings while
+// nothing plays.
+TEST_F(MainWindow, TheBackupCommandOpensItsDialogOnTheCatalogue) {
+    testrec::TempDir dir;
+    testrec::writeRecording(dir.file("a.qmr3"), testrec::steadyFrames(testrec::at(2010, 3, 15, 8, 0, 0), 5));
+    testrec::writeRecording(dir.file("b.qmr3"), testrec::steadyFrames(testrec::at(2010, 3, 15, 9, 0, 0), 5));
+    win->openRecordings(QString::fromStdString(dir.path()));
+    ASSERT_EQ(library.fileCount(), 2);
+    win->onCommand(IDC_BACKUP);
+    CBackupDlg* dlg = win->backupDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return dlg->isVisible(); }));
+    EXPECT_EQ(dlg->recordingCount(), 2);
+    EXPECT_FALSE(dlg->button(CBackupDlg::IDC_START)->currentPixmap().isNull());
+    EXPECT_FALSE(dlg->button(CBackupDlg::IDC_CLOSE)->currentPixmap().isNull());
+    EXPECT_TRUE(win->button(IDC_BACKUP)->active());
+    // Asked again, the open dialog comes forward.
+    win->onCommand(IDC_BACKUP);
+    EXPECT_EQ(win->backupDialog(), dlg);
+    EXPECT_EQ(win->findChildren<CBackupDlg*>().size(), 1);
+    dlg->close();
+    ASSERT_TRUE(waitUntil([&] { return win->backupDialog() == nullptr; }));
+
+    library.setMarked(1, true);
+    win->onCommand(IDC_EXPORT_AVI);
+    ASSERT_TRUE(waitUntil([&] { return win->backupDialog() && win->backupDialog()->isVisible(); }));
+    win->backupDialog()->command(CBackupDlg::IDC_SELECT_MARKED);
+    EXPECT_TRUE(win->backupDialog()->isSelected(1));
+    EXPECT_EQ(win->backupDialog()->selectedCount(), 1);
+    win->backupDialog()->close();
+    ASSERT_TRUE(waitUntil([&] { return win->backupDialog() == nullptr; }));
+}
+
+TEST_F(MainWindow, AChosenPreviewPictureWithoutPreviewDoesNothing) {
     // No preview picture was chosen: nothing plays and nothing is said.
     win->onCommand(IDC_PREVIEW_CHOSEN);
     QCoreApplication::processEvents();

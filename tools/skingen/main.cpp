@@ -895,7 +895,6 @@ QImage backupBackground(const Lang& l) {
     drawPanel(p, QRectF(148, 5, 734, 24), kPanelLight);
     drawPanel(p, QRectF(8, 38, 909, 490), kPanelLight);
     p.fillRect(QRectF(462, 46, 1, 430), QColor(190, 194, 200));
-    p.fillRect(QRectF(20, 487, 885, 1), QColor(190, 194, 200));
     return img;
 }
 
