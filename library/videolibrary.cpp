@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -68,7 +69,25 @@ bool readPacketHeader(const qmr3::Qmr3Reader& rd, std::uint64_t offset, qmr3::Qm
     return s == qmr3::Qmr3Reader::Status::Ok || s == qmr3::Qmr3Reader::Status::BadMagic;
 }
 
+std::uint32_t clampSize(std::uint64_t size) {
+    return std::uint32_t(std::min<std::uint64_t>(size, UINT32_MAX));
+}
+
+constexpr std::uint64_t kUnknownSize = UINT64_MAX;
+
 }  // namespace
+
+// The platform's conversion looks at the zone file on every call; within one
+// local hour the seconds only add up, so each hour is converted once.
+std::int64_t CVideoLibrary::LocalClock::seconds(const qmr3::Qmr3TimeStamp& t) {
+    const std::uint32_t key =
+        std::uint32_t(t.fullYear()) << 24 | std::uint32_t(t.month) << 16 | std::uint32_t(t.day) << 8 | t.hour;
+    auto it = hours_.find(key);
+    if (it == hours_.end())
+        it = hours_.emplace(key, qmr3::localCalendarToSeconds(t.fullYear(), t.month, t.day, t.hour, 0, 0))
+                 .first;
+    return it->second + std::int64_t(t.minute) * 60 + t.second;
+}
 
 bool CVideoLibrary::isValidTime(const qmr3::Qmr3TimeStamp& t) {
     const int year = t.fullYear();
@@ -146,7 +165,7 @@ int CVideoLibrary::scanFileList(const std::vector<std::string>& paths) {
         }
         QMR3FILE r;
         r.name = name;
-        r.fileSize = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(st.st_size), UINT32_MAX));
+        r.fileSize = clampSize(std::uint64_t(st.st_size));
         files_.push_back(std::move(r));
     }
     return finishScan();
@@ -160,49 +179,66 @@ int CVideoLibrary::scanFolder(const std::string& folder) {
         return 0;
     }
     folder_ = folder.back() == '/' ? folder : folder + "/";
-    std::error_code ec;
-    fs::directory_iterator dir(folder_, ec);
-    if (ec) {
-        errors_.push_back(folder_ + ": " + ec.message());
+    DIR* dir = ::opendir(folder_.c_str());
+    if (!dir) {
+        errors_.push_back(folder_ + ": " + std::strerror(errno));
         showStatus("");
         return 0;
     }
-    std::vector<std::pair<std::string, std::uint64_t>> found;
-    for (; dir != fs::directory_iterator(); dir.increment(ec)) {
-        const std::string name = dir->path().filename().string();
+    // The entry's own type spares a stat per file; only links and entries of
+    // unknown type are looked up. Sizes come from the open made to read the header.
+    std::vector<std::string> names;
+    std::vector<std::uint64_t> statSizes;  // for looked-up entries; kUnknownSize otherwise
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
         if (!endsWithNoCase(name, ".qmr3")) continue;
-        std::error_code sec;
-        const auto st = dir->status(sec);
-        if (sec) {
-            errors_.push_back(folder_ + name + ": " + sec.message());
+        std::uint64_t size = kUnknownSize;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::stat((folder_ + name).c_str(), &st) != 0) {
+                errors_.push_back(folder_ + name + ": " + std::strerror(errno));
+                errno = 0;
+                continue;
+            }
+            if (!S_ISREG(st.st_mode)) continue;
+            size = std::uint64_t(st.st_size);
+            // An empty recording is not listed, but left on disk.
+            if (size == 0) continue;
+        } else if (e->d_type != DT_REG) {
             continue;
         }
-        if (!fs::is_regular_file(st)) continue;
-        const auto size = dir->file_size(sec);
-        if (sec) {
-            errors_.push_back(folder_ + name + ": " + sec.message());
-            continue;
-        }
-        // An empty recording is not listed, but left on disk.
-        if (size == 0) continue;
-        found.emplace_back(name, size);
+        names.push_back(name);
+        statSizes.push_back(size);
+        errno = 0;
     }
-    if (ec) errors_.push_back(folder_ + ": " + ec.message());
-    std::sort(found.begin(), found.end());
-    for (const auto& [name, size] : found) {
+    if (errno != 0) errors_.push_back(folder_ + ": " + std::strerror(errno));
+    ::closedir(dir);
+    std::vector<std::size_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+    files_.reserve(order.size());
+    std::vector<bool> sizeFromOpen;
+    sizeFromOpen.reserve(order.size());
+    for (const std::size_t i : order) {
         QMR3FILE r;
-        r.name = name;
-        r.fileSize = std::uint32_t(std::min<std::uint64_t>(size, UINT32_MAX));
+        r.name = std::move(names[i]);
+        if (statSizes[i] != kUnknownSize) r.fileSize = clampSize(statSizes[i]);
+        sizeFromOpen.push_back(statSizes[i] == kUnknownSize);
         files_.push_back(std::move(r));
     }
-    return finishScan();
+    return finishScan(sizeFromOpen);
 }
 
-int CVideoLibrary::finishScan() {
+int CVideoLibrary::finishScan(const std::vector<bool>& sizeFromOpen) {
     const std::size_t count = files_.size();
+    LocalClock clock;
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < count; ++i) {
         QMR3FILE& r = files_[i];
-        if (!readHeader(r)) {
+        const bool sized = i >= sizeFromOpen.size() || !sizeFromOpen[i];
+        bool opened = false;
+        if (!readHeader(folder_ + r.name, r, clock, opened)) {
             r.damaged = 1;
             r.length = r.width = r.height = 0;
             r.frameRate = 0;
@@ -212,17 +248,30 @@ int CVideoLibrary::finishScan() {
             r.backupFlag = 0;
             r.eventSummary = 0x01;
         }
+        if (!sized && !opened) {
+            // Listed but not openable (no read permission, or gone): its size from a stat.
+            struct stat st {};
+            r.fileSize =
+                ::stat((folder_ + r.name).c_str(), &st) == 0 ? clampSize(std::uint64_t(st.st_size)) : 0;
+        }
         if (i % 10 == 0) showStatus(percentText("Read Video List", i, count));
+        // An empty recording found in a folder is not listed, but left on disk.
+        if (!sized && r.fileSize == 0) continue;
+        if (kept != i) files_[kept] = std::move(r);
+        ++kept;
     }
+    files_.resize(kept);
     showStatus("");
     std::stable_sort(files_.begin(), files_.end(),
                      [](const QMR3FILE& a, const QMR3FILE& b) { return a.startTime > b.startTime; });
     return int(files_.size());
 }
 
-bool CVideoLibrary::readHeader(QMR3FILE& r) const {
+bool CVideoLibrary::readHeader(const std::string& path, QMR3FILE& r, LocalClock& clock, bool& opened) {
     qmr3::Qmr3Reader rd;
-    if (!rd.open(folder_ + r.name)) return false;
+    opened = rd.open(path);
+    if (!opened) return false;
+    r.fileSize = clampSize(rd.fileSize());
     qmr3::Qmr3FileHeader h;
     if (!rd.readFileHeader(h)) return false;
     r.frameRate = std::uint8_t(h.frameRateCode & 0xFF);
@@ -236,7 +285,7 @@ bool CVideoLibrary::readHeader(QMR3FILE& r) const {
 
     qmr3::Qmr3PacketHeader first;
     if (!readPacketHeader(rd, qmr3::kFileHeaderSize, first) || !isValidTime(first.time)) return false;
-    r.startTime = qmr3::toLocalSeconds(first.time);
+    r.startTime = clock.seconds(first.time);
 
     // Last entry the file really holds; the count alone is never trusted.
     if (h.indexOffset >= rd.fileSize()) return false;
@@ -246,7 +295,7 @@ bool CVideoLibrary::readHeader(QMR3FILE& r) const {
 
     qmr3::Qmr3PacketHeader last;
     if (!readPacketHeader(rd, qmr3::getU32(entry), last) || !isValidTime(last.time)) return false;
-    r.endTime = qmr3::toLocalSeconds(last.time);
+    r.endTime = clock.seconds(last.time);
     r.eventSummary = rd.readEventSummary();
     return true;
 }
@@ -272,10 +321,11 @@ int CVideoLibrary::readVideoInfo(int i) {
 
     std::int64_t previous = 0;
     bool haveValid = false;
+    LocalClock clock;
     for (std::size_t k = 0; k < count; ++k) {
         qmr3::Qmr3PacketHeader ph;
         const bool valid = readPacketHeader(rd, index[k], ph) && isValidTime(ph.time);
-        const std::int64_t t = valid ? qmr3::toLocalSeconds(ph.time) : 0;
+        const std::int64_t t = valid ? clock.seconds(ph.time) : 0;
         if (valid && (ph.flags & qmr3::kFlagEventMask)) events_.push_back({t, index[k], ph.flagWord(), 0});
         if (k % 100 == 0) showStatus(percentText("Read Video Info", k, count));
 

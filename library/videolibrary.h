@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct QMR3FILE {
@@ -123,8 +124,18 @@ private:
     void beginScan();
     void clearFileData();
     void showStatus(const std::string& text) const;
-    bool readHeader(QMR3FILE& r) const;
-    int finishScan();
+    // Local seconds of recorder time stamps, each local hour converted once.
+    class LocalClock {
+    public:
+        std::int64_t seconds(const qmr3::Qmr3TimeStamp& t);
+
+    private:
+        std::unordered_map<std::uint32_t, std::int64_t> hours_;
+    };
+    // Reads the header facts of one file into r; opened says whether the file could be opened.
+    static bool readHeader(const std::string& path, QMR3FILE& r, LocalClock& clock, bool& opened);
+    // Reads every listed file; sizeFromOpen marks those whose size the open gives.
+    int finishScan(const std::vector<bool>& sizeFromOpen = {});
 
     std::vector<QMR3FILE> files_;
     std::vector<QMR3VIDEOCLIP> clips_;

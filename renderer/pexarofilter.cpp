@@ -156,6 +156,8 @@ void CPexaroFilter::SetMediaType(const GstVideoInfo& info) {
 }
 
 void CPexaroFilter::RequestNextGroup() {
+    requestReverse_ = pm_.reverse;
+    turnResync_ = false;
     if (korvid::Event* ev = frameRequest_.load()) ev->set();
 }
 
@@ -180,6 +182,8 @@ void CPexaroFilter::OnStateChange(GstStateChange transition) {
         std::lock_guard<std::mutex> lock(lock_);
         groups_.Reset();
         dropCount_ = 0;
+        requestReverse_ = pm_.reverse;
+        turnResync_ = false;
         break;
     }
     case GST_STATE_CHANGE_READY_TO_NULL: StopRenderThread(); break;
@@ -713,7 +717,24 @@ int CPexaroFilter::SetPlayMode(int mode) {
     bool restart = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
+        const bool resyncBefore = pm_.resync;
+        const bool fastBefore =
+            (pm_.mode == korvid::kFastForward || pm_.mode == korvid::kRewind) && pm_.skipRateCopy > 2;
         ApplyPlayModeChange(pm_, mode, SharedSkipRate(), baseInterval_);
+        const int m = mode & 0xff;
+        const bool plainTurn =
+            (m == korvid::kPlay || m == korvid::kNextPicture || m == korvid::kPreviousPicture) &&
+            !pm_.flush && !fastBefore;
+        if (pm_.resync && !resyncBefore) turnResync_ = plainTurn;
+        else if (!plainTurn) turnResync_ = false;
+        if (pm_.resync && turnResync_ && pm_.reverse == requestReverse_) {
+            // Turned and turned back before any group was asked for: the group
+            // coming in was read for this direction after all (the source nets
+            // the turns out too), so it is kept.
+            pm_.resync = false;
+            turnResync_ = false;
+            GST_DEBUG_OBJECT(element_, "turned back before a new group: pending group kept");
+        }
         stopMode_ = pm_.mode == korvid::kStop;
         GST_DEBUG_OBJECT(element_, "play mode %d at skip rate %d: %s, resync %d, flush %d, step %d", pm_.mode,
                          pm_.skipRateCopy, pm_.reverse ? "backwards" : "forwards", pm_.resync, pm_.flush,

@@ -140,6 +140,8 @@ private:
     int renderSkipRate_ = 0;
     int dropCount_ = 0;
     int syncAnswer_ = pexaro::kSyncUnknown;
+    int requestReverse_ = 0;   // direction in force when the last group was asked for
+    bool turnResync_ = false;  // the pending resync comes from direction turns alone
     GstVideoInfo info_;
     bool haveInfo_ = false;
     QSize pictureSize_;

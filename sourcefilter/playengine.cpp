@@ -292,9 +292,9 @@ void CPlayEngine::readerMain() {
     gopMode_ = videoFormat().gopMode;
     parser_.reset();
     fresh_ = true;
+    placed_ = false;
     opened_ = false;
     parkedPasses_ = 0;
-    lastRepeatOffset_ = UINT64_MAX;
     hasHeld_ = false;
     picsSinceIntra_ = 0;
     haveLimit_ = false;
@@ -406,7 +406,6 @@ bool CPlayEngine::positionAt(long gop, bool fresh) {
     if (fresh) {
         fresh_ = true;
         opened_ = false;
-        lastRepeatOffset_ = UINT64_MAX;
     }
     return true;
 }
@@ -420,11 +419,16 @@ void CPlayEngine::moveClamped(long delta) {
 bool CPlayEngine::takeJump(Pass& result) {
     if (!jumpPending_.exchange(false)) return false;
     dropHeld();
+    const bool reading = !fresh_;
     const long target = singleGop_ ? 0 : long(startGop_.load());
     if (!positionAt(target, true)) {
         result = finish(ReadEnd::EndOfData);
         return true;
     }
+    // A jump while reading places the reader where it is asked to: a turn or
+    // the end of a fast mode latched with the request that follows it no
+    // longer moves it.
+    if (reading) placed_ = true;
     return false;
 }
 
@@ -582,7 +586,9 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
-    if (leaving) {
+    if (placed_) {
+        placed_ = false;
+    } else if (leaving) {
         // The reader ran ahead of the pictures on screen while fast.
         const long n = leavingFastGops(leaving);
         moveClamped(turned ? n : -n);
@@ -602,7 +608,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
-    if (leaving) {
+    if (leaving && !placed_) {
         // Fast rewind leaves the reader behind the screen, fast forward ahead of it.
         const long n = leavingFastGops(leaving);
         moveClamped(turned ? -n : n);
@@ -615,6 +621,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     const long target = posGop_ - step;
     if (target < 0 || !positionAt(target, false)) return finish(ReadEnd::EndOfData);
     fresh_ = false;
+    placed_ = false;
     const Pass r = groupPass(true);
     // Count by the table, whatever the group's end looked like, so each pass goes one further back.
     posGop_ = target + 1;
@@ -660,7 +667,6 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
             const long g = rd_->gopAt(pk.offset);
             if (g >= 0) posGop_ = g;
             info.mark = GroupMark::Arm;
-            info.repeat = pk.offset == lastRepeatOffset_;
             startPutRule(info);
             hold(info, data, length);
             continue;
@@ -671,12 +677,15 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
             // The group's own last picture carries the end, so a decoder without
             // output delay hands the renderer exactly [intra .. last picture].
             flushHeld(GroupMark::Mark);
+            // Both copies are dropped by the renderer: neither takes a pacing
+            // slot, which the group's first picture takes when it is read
+            // again (forwards) or an earlier group's is (backwards).
             info.mark = GroupMark::None;
+            info.repeat = true;
             queueVideo(info, data, length);
             info.mark = GroupMark::Reset;
             info.repeat = true;
             queueVideo(info, data, length);
-            lastRepeatOffset_ = pk.offset;
             rd_->seek(pk.offset);
             const long g = rd_->gopAt(pk.offset);
             posGop_ = g >= 0 ? g : posGop_ + 1;
@@ -762,7 +771,6 @@ CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
     queueVideo(last, held_.get(), heldLength_);
     last.mark = GroupMark::Reset;
     queueVideo(last, held_.get(), heldLength_);
-    lastRepeatOffset_ = UINT64_MAX;
     return Pass::Continue;
 }
 
@@ -881,20 +889,16 @@ CPlayEngine::Pass CPlayEngine::deliverGroup(const Pkt& pk) {
         pic.frameIndex = info.frameIndex + std::uint32_t(i);
         pic.intra = qmr3::isIntraPicture(group_.get() + starts_[i], end - starts_[i], 0);
         pic.mark = i == 0 ? GroupMark::Arm : GroupMark::None;
-        pic.repeat = i == 0 && pk.offset == lastRepeatOffset_;
         if (i + 1 == n) pic.mark = GroupMark::Mark;
         queueVideo(pic, group_.get() + starts_[i], std::uint32_t(end - starts_[i]));
     }
     if (haveNext) {
         next.mark = GroupMark::None;
-        next.repeat = false;
+        next.repeat = true;
         queueVideo(next, stored_.get(), nextLength);
         next.mark = GroupMark::Reset;
         next.repeat = true;
         queueVideo(next, stored_.get(), nextLength);
-        lastRepeatOffset_ = nextOffset;
-    } else {
-        lastRepeatOffset_ = UINT64_MAX;
     }
     return Pass::Continue;
 }

@@ -252,9 +252,9 @@ private:
     bool gopMode_ = false;
     long posGop_ = 0;      // the GOP the reader is positioned at
     bool fresh_ = true;    // nothing read since the start or a jump
+    bool placed_ = false;  // a jump came while reading: the next pass reads where it put the reader
     bool opened_ = false;  // straight reading has met its first intra picture
     int parkedPasses_ = 0;
-    std::uint64_t lastRepeatOffset_ = UINT64_MAX;
     int picsSinceIntra_ = 0;
     bool haveLimit_ = false;
     std::uint32_t indexLimit_ = 0;

@@ -127,7 +127,7 @@ void CLumacastCtrl::SeekToPlay() {
     d_->previousDirection_ = d_->direction_;
     d_->direction_ = 0;
     d_->words_.skipRate = 1;
-    d_->SetMode(korvid::kPlay);
+    d_->PlayForward();
 }
 
 // 6

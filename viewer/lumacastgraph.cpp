@@ -636,11 +636,39 @@ void CLumacastCtrl::Private::Step(int mode) {
     if (turnMode_) turnTimer_.start(5);
 }
 
+namespace {
+// Turn marker for play (whose mode code is 0, the marker of no turn).
+constexpr int kPlayTurn = 0x100;
+}  // namespace
+
+void CLumacastCtrl::Private::PlayForward() {
+    CancelTurn();
+    if (!reverse_ || !pipeline_ || words_.groupEnd.load() == 1) {
+        ApplyMode(korvid::kPlay);
+        return;
+    }
+    // Play after reading backwards: a group read ahead backwards may be on its
+    // way. The renderer drops a whole pending group at the turn but would take
+    // a half-arrived one for the answer to its fresh request, so it is let
+    // in whole first, as for a step that turns.
+    GST_DEBUG("play turns the reading direction");
+    turnMode_ = kPlayTurn;
+    turnPhase_ = 0;
+    turnDeadline_ = SteadyMs() + 1000;
+    TurnTick();
+    if (turnMode_) turnTimer_.start(5);
+}
+
 void CLumacastCtrl::Private::TurnTick() {
     if (!turnMode_) return;
     const bool late = SteadyMs() >= turnDeadline_;
     if (turnPhase_ == 0) {
         if (words_.groupEnd.load() != 1 && !late) return;
+        if (turnMode_ == kPlayTurn) {
+            CancelTurn();
+            ApplyMode(korvid::kPlay);
+            return;
+        }
         {
             std::lock_guard<std::mutex> lock(presentLock_);
             turnBefore_ = picture_;

@@ -53,6 +53,7 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     std::int32_t SetMode(int mode);  // the play-mode driver; its own result
     std::int32_t ApplyMode(int mode);
     void Step(int mode);  // one picture on or back
+    void PlayForward();   // play, after the group on its way when turning from backwards
     void TurnTick();
     void CancelTurn();
     std::int32_t Play();
