@@ -106,18 +106,9 @@ TEST_F(Qmr3ToolBackup, RefusalsFailuresAndCtrlCAreReportedWithTheirStatus) {
     fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
     const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin.path() + ":" + oldPath).c_str(), 1);
-    std::vector<std::string> args = {QMR3TOOL_PATH,   "backup",   card.path(), "--to",
-                                     out.file("wmv"), "--format", "wmv"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, io.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&fa, 2, io.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    const pid_t pid =
+        startTool({QMR3TOOL_PATH, "backup", card.path(), "--to", out.file("wmv"), "--format", "wmv"}, io);
+    ASSERT_NE(pid, 0);
     setenv("PATH", oldPath.c_str(), 1);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!fs::exists(pidFile) && std::chrono::steady_clock::now() < deadline)
