@@ -4,6 +4,7 @@
 // cannot write. A hostile folder (empty files, enormous index counts, link
 // loops, unreadable files, names no shell would survive) is scanned to the end
 // and its names reach the frame grabber and ffmpeg safely.
+#include "aviconvertdlg.h"
 #include "exportimagedlg.h"
 #include "framegrabber.h"
 #include "generator.h"
@@ -263,6 +264,24 @@ TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafel
             EXPECT_TRUE(win.isPlaying()) << name;
             EXPECT_TRUE(waitUntil([&] { return win.playSlider()->value() >= 2; }, 20000)) << name;
             win.stopPlayback();
+        }
+    }
+
+    // Exported through the export dialog as AVI and as MP4 (through ffmpeg),
+    // the recording read by its bytes and the clip written under a leading dash.
+    {
+        testrec::TempDir out;
+        const QByteArray file = QByteArray::fromStdString(dir.file("bad\xff\xfe utf8.qmr3"));
+        for (const auto& [format, ext] : {std::pair{"AVI", "avi"}, std::pair{"MP4", "mp4"}}) {
+            const std::string target = out.file(std::string("-clip.") + ext);
+            const VideoExportJob job{
+                QFile::decodeName(file), QString::fromStdString(target), format, {}, 1, 5, {}, file};
+            CAviConvertDlg dlg(nullptr, job);
+            dlg.show();
+            ASSERT_TRUE(waitUntil([&] { return dlg.isDone(); }, 60000)) << format;
+            EXPECT_EQ(dlg.state(), CAviConvertDlg::State::Finished)
+                << format << ": " << dlg.statusText().toStdString();
+            EXPECT_GT(fs::exists(target) ? fs::file_size(target) : 0u, 1000u) << format;
         }
     }
 
