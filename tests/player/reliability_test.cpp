@@ -54,10 +54,6 @@ std::vector<char> readAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void writeAll(const std::string& path, const std::vector<char>& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
 // Every readable *.qmr3 of the folder with its modification time, and the
 // bytes of each file once (hard links share them).
 struct FolderState {
