@@ -493,9 +493,17 @@ bool CPlaybackController::carryOn(int file, bool backward) {
         showButtons({winding < 0 ? IDC_REWIND : IDC_FF},
                     {winding < 0 ? IDC_FF : IDC_REWIND, IDC_PLAY, IDC_PAUSE});
         winding_ = winding;
-        // The winding goes on once the viewer shows its first picture.
-        pendingRate_ = rate;
-        windGeneration_ = generation_->load();
+        // Forwards the winding goes on once the viewer shows its first
+        // picture. Backwards it turns at once: the source reads a group ahead
+        // of the one it shows, and started a group before the last it would
+        // otherwise reach the end of the file before the turn and stop there.
+        if (winding < 0) {
+            pendingRate_ = 0;
+            parts_.viewer->SeekToRew(rate);
+        } else {
+            pendingRate_ = rate;
+            windGeneration_ = generation_->load();
+        }
     }
     emit carriedOn(file);
     return true;
