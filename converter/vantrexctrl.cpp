@@ -61,7 +61,9 @@ long CVantrexCtrl::SetTargetFilePath(const QString& path) {
     return 0;
 }
 
-long CVantrexCtrl::SetSourceFilePath(const QString& path) {
+long CVantrexCtrl::SetSourceFilePath(const QString& path) { return SetSourceFileBytes(path.toUtf8()); }
+
+long CVantrexCtrl::SetSourceFileBytes(const QByteArray& path) {
     d->setError({});
     if (path.isEmpty()) return -1;
     d->ready = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,9 @@ public:
     long AboutBox();
     long SetTargetFilePath(const QString& strTargetFilePath);
     long SetSourceFilePath(const QString& strSourceFilePath);
+    // The same with the path as the file system's bytes: a name that is not
+    // UTF-8 does not survive a QString.
+    long SetSourceFileBytes(const QByteArray& sourceFilePath);
     long StartConvert();
     long StopConvert();
     long ClearObject();

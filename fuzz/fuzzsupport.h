@@ -29,6 +29,8 @@ int catalogueTarget(const std::uint8_t* data, std::size_t size);
 int sourceParserTarget(const std::uint8_t* data, std::size_t size);
 int indexRecoveryTarget(const std::uint8_t* data, std::size_t size);
 int skinTarget(const std::uint8_t* data, std::size_t size);
+int helpTarget(const std::uint8_t* data, std::size_t size);
+int cutterTarget(const std::uint8_t* data, std::size_t size);
 
 }  // namespace korvidfuzz
 

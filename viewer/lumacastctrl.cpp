@@ -86,8 +86,10 @@ qint32 CLumacastCtrl::SetPlayMode(short playmode) {
 }
 
 // 3
-qint32 CLumacastCtrl::StartService(const QString& filePath) {
-    const std::string path = Narrow(filePath).toStdString();
+qint32 CLumacastCtrl::StartService(const QString& filePath) { return StartServiceBytes(Narrow(filePath)); }
+
+qint32 CLumacastCtrl::StartServiceBytes(const QByteArray& filePath) {
+    const std::string path = filePath.toStdString();
     GST_INFO("StartService \"%s\"", path.c_str());
     // A graph built by SetConnectFileName for this file is reused and run;
     // any other graph (a file still playing) is closed first.

@@ -12,6 +12,7 @@
 // GST_DEBUG=lumacast:5 traces every pipeline step.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -77,6 +78,9 @@ public:
     void SetKindOfFile(short kindOfFile);
 
     // Not part of the dispatch table: what a host or a test may look at.
+    // StartService with the path as the file system's bytes: a name that is
+    // not valid in the locale's encoding does not survive a QString.
+    qint32 StartServiceBytes(const QByteArray& filePath);
     bool HasPipeline() const;
     bool HasAudioBranch() const;    // false on a machine without sound
     QImage CurrentPicture() const;  // the latest presented picture (null before one)

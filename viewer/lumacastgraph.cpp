@@ -228,6 +228,9 @@ bool CLumacastCtrl::Private::NewPipeline() {
         bus,
         [](GstBus*, GstMessage* m, gpointer self) -> GstBusSyncReply {
             static_cast<Private*>(self)->OnBusMessage(m);
+            // A dropped message is the handler's to release; kept, each one
+            // would hold its element, and so the whole pipeline, for good.
+            gst_message_unref(m);
             return GST_BUS_DROP;
         },
         this, nullptr);

@@ -86,7 +86,9 @@ void CAviConvertDlg::begin() {
         job_.ffmpeg.isEmpty() ? QString::fromStdString(toolcmd::findTool("ffmpeg")) : job_.ffmpeg;
     converter_->SetToolPath(ffmpeg);
     converter_->SetOverwrite(true);  // the save dialog has asked
-    if (converter_->SetTargetFilePath(job_.target) != 0 || converter_->SetSourceFilePath(job_.source) != 0 ||
+    const long opened = job_.sourceFile.isEmpty() ? converter_->SetSourceFilePath(job_.source)
+                                                  : converter_->SetSourceFileBytes(job_.sourceFile);
+    if (converter_->SetTargetFilePath(job_.target) != 0 || opened != 0 ||
         converter_->SetExportFormat(job_.format, job_.bitRate) != 0 ||
         converter_->SetStartandEndTime(job_.start, job_.end) != 0 || converter_->StartConvert() != 0) {
         const QString why = converter_->GetLastError();

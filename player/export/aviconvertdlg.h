@@ -3,6 +3,7 @@
 // progress bar, Stop while it works and Close when it is done.
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QString>
 #include <QTimer>
@@ -23,6 +24,9 @@ struct VideoExportJob {
     int start = 0;  // seconds from the recording's start
     int end = 0;
     QString ffmpeg;  // empty: looked up beside the program and on PATH
+    // The recording as the file system's bytes; when set it is read instead
+    // of source (a name that is not UTF-8 does not survive a QString).
+    QByteArray sourceFile;
 };
 
 class CAviConvertDlg : public QDialog {

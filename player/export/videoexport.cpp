@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -47,9 +48,10 @@ bool exportMarkedRange(QWidget* parent, CVideoPlaySlider* slider, const CVideoLi
         slider->clearMarks();
         return false;
     }
-    const QString source = fileIndex >= 0 && fileIndex < library.fileCount()
-                               ? QString::fromStdString(library.filePath(fileIndex))
-                               : QString();
+    const QByteArray sourceFile = fileIndex >= 0 && fileIndex < library.fileCount()
+                                      ? QByteArray::fromStdString(library.filePath(fileIndex))
+                                      : QByteArray();
+    const QString source = QFile::decodeName(sourceFile);
     if (source.isEmpty()) {
         message(QCoreApplication::translate("CKorvidAppDlg", "Video is not opened."));
         slider->clearMarks();
@@ -70,6 +72,7 @@ bool exportMarkedRange(QWidget* parent, CVideoPlaySlider* slider, const CVideoLi
 
     VideoExportJob job;
     job.source = source;
+    job.sourceFile = sourceFile;
     job.target = target;
     job.format = format.toUpper();
     job.bitRate = bitRate;

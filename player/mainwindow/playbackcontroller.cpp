@@ -98,7 +98,15 @@ int CPlaybackController::startPosition(std::int64_t fileStart, std::uint32_t ind
     return first < 0 ? int(indexCount) : first;
 }
 
-bool CPlaybackController::openAndPlay(const QString& path) {
+void CPlaybackController::setCurrentFile(const std::string& path) {
+    currentFile_ = QByteArray::fromStdString(path);
+    currentPath_ = QFile::decodeName(currentFile_);
+}
+
+bool CPlaybackController::openAndPlay(const QString& path) { return openFile(QFile::encodeName(path)); }
+
+bool CPlaybackController::openFile(const QByteArray& file) {
+    const QString path = QFile::decodeName(file);
     emit aboutToPlay();
     if (isPlaying()) {
         if (carryingOn_) {
@@ -114,7 +122,7 @@ bool CPlaybackController::openAndPlay(const QString& path) {
 
     qmr3::Qmr3Reader reader(1);
     qmr3::Qmr3FileHeader header;
-    if (!reader.open(QFile::encodeName(path).toStdString()) || !reader.readFileHeader(header)) {
+    if (!reader.open(file.toStdString()) || !reader.readFileHeader(header)) {
         startOffset_ = 0;
         qCWarning(lcPlayback) << "cannot read the header of" << path;
         emit message(tr("The recording %1 cannot be read.").arg(QDir::toNativeSeparators(path)));
@@ -133,7 +141,7 @@ bool CPlaybackController::openAndPlay(const QString& path) {
     parts_.viewer->SetStartPos(startPosition(fileStart_, header.indexCount));
     parts_.viewer->SetHeaderOption(header.headerOption);
     generation_->fetch_add(1);
-    if (parts_.viewer->StartService(path) != 0) {
+    if (parts_.viewer->StartServiceBytes(file) != 0) {
         displayMode_ = 1;
         startOffset_ = 0;
         qCWarning(lcPlayback) << "the viewer cannot play" << path;
@@ -243,7 +251,7 @@ bool CPlaybackController::beginTransport(int id, std::initializer_list<int> on,
 
 void CPlaybackController::play() {
     if (startOffset_ > 0 && std::uint32_t(startOffset_) < rawLength_) {
-        openAndPlay(currentPath_);
+        openFile(currentFile_);
         return;
     }
     if (startOffset_ != 0) {
@@ -316,7 +324,7 @@ void CPlaybackController::seekToSlider() {
     int target = firstPositionFrom(library_, fileStart_, s);
     // Past the last position the seek stays at the end rather than jumping back to the start.
     if (target < 0) target = std::max(0, library_.framePositionCount() - 1);
-    if (resuming) openAndPlay(currentPath_);
+    if (resuming) openFile(currentFile_);
     playFromPosition(target);
     parts_.slider->clearTracking();
 }
@@ -340,12 +348,13 @@ void CPlaybackController::playChosenFile(int index) {
     }
     currentFileIndex_ = index;
     parts_.panel->markSelection(index);
-    currentPath_ = QString::fromStdString(library_.filePath(index));
+    setCurrentFile(library_.filePath(index));
     startOffset_ = 0;
     // With reading of event data switched off there are no clips to read; the file still plays.
     if (!library_.readVideoInfo(index) && library_.readEventData()) {
         currentFileIndex_ = -1;
         currentPath_.clear();
+        currentFile_.clear();
         parts_.panel->clearSelection();
         qCWarning(lcLibrary) << "no clips or frame positions in" << library_.filePath(index).c_str();
         emit message(tr("The QMR3 file is corrupted!"));
@@ -353,7 +362,7 @@ void CPlaybackController::playChosenFile(int index) {
     }
     parts_.panel->refresh();
     parts_.slider->setRecording(index);
-    openAndPlay(currentPath_);
+    openFile(currentFile_);
     currentFileIndex_ = index;
     parts_.panel->update();
 }
@@ -367,15 +376,15 @@ void CPlaybackController::playFirstFile() {
     library_.readVideoInfo(0);
     parts_.playTime->setText(tr("Playing Video.."));
     parts_.slider->setRecording(0);
-    currentPath_ = QString::fromStdString(library_.filePath(0));
-    openAndPlay(currentPath_);
+    setCurrentFile(library_.filePath(0));
+    openFile(currentFile_);
     parts_.panel->update();
 }
 
 void CPlaybackController::enterPreview(int file) {
     if (file < 0 || file >= library_.fileCount()) return;
     currentFileIndex_ = file;
-    currentPath_ = QString::fromStdString(library_.filePath(file));
+    setCurrentFile(library_.filePath(file));
     parts_.panel->markSelection(file);
     parts_.slider->setRange(0, library_.length(file));
     parts_.slider->setRecording(file);
@@ -397,9 +406,9 @@ void CPlaybackController::playFromOffset(int file, int offset) {
     parts_.playTime->setText(tr("Playing Video.."));
     parts_.playTime->repaint();
     parts_.slider->setRecording(file);
-    currentPath_ = QString::fromStdString(library_.filePath(file));
+    setCurrentFile(library_.filePath(file));
     startOffset_ = offset;
-    openAndPlay(currentPath_);
+    openFile(currentFile_);
     currentFileIndex_ = file;
     parts_.panel->update();
 }
@@ -422,7 +431,7 @@ void CPlaybackController::mediaStopped() {
 bool CPlaybackController::suspend() {
     if (!isPlaying()) return false;
     currentFileIndex_ = parts_.panel->selectedFile();
-    if (currentFileIndex_ >= 0) currentPath_ = QString::fromStdString(library_.filePath(currentFileIndex_));
+    if (currentFileIndex_ >= 0) setCurrentFile(library_.filePath(currentFileIndex_));
     startOffset_ = parts_.slider->value();
     // The panel keeps its choice and the slider its place.
     halt(true);
@@ -435,7 +444,7 @@ bool CPlaybackController::suspend() {
 void CPlaybackController::resume(bool reopen) {
     if (state_ != State::ResumePending) return;
     const int index = currentFileIndex_;
-    if (reopen) openAndPlay(currentPath_);
+    if (reopen) openFile(currentFile_);
     else seekToSlider();  // opens the file again at the start offset, then goes to the slider's position
     currentFileIndex_ = index;
 }
@@ -449,7 +458,7 @@ bool CPlaybackController::takeFile(int file) {
     if (!library_.readVideoInfo(file) && library_.readEventData()) return false;
     if (!carryingOn_ && isPlaying()) stop();
     currentFileIndex_ = file;
-    currentPath_ = QString::fromStdString(library_.filePath(file));
+    setCurrentFile(library_.filePath(file));
     parts_.panel->followPlayback(file);
     parts_.slider->setRecording(file);
     return true;
@@ -469,7 +478,7 @@ bool CPlaybackController::carryOn(int file, bool backward) {
         startOffset_ = backward && !positions.empty()
                            ? int(std::max<std::int64_t>(0, positions[from].time - library_.startTime(file)))
                            : 0;
-        ok = openAndPlay(currentPath_);
+        ok = openFile(currentFile_);
     }
     carryingOn_ = false;
     if (!ok) {
@@ -484,9 +493,17 @@ bool CPlaybackController::carryOn(int file, bool backward) {
         showButtons({winding < 0 ? IDC_REWIND : IDC_FF},
                     {winding < 0 ? IDC_FF : IDC_REWIND, IDC_PLAY, IDC_PAUSE});
         winding_ = winding;
-        // The winding goes on once the viewer shows its first picture.
-        pendingRate_ = rate;
-        windGeneration_ = generation_->load();
+        // Forwards the winding goes on once the viewer shows its first
+        // picture. Backwards it turns at once: the source reads a group ahead
+        // of the one it shows, and started a group before the last it would
+        // otherwise reach the end of the file before the turn and stop there.
+        if (winding < 0) {
+            pendingRate_ = 0;
+            parts_.viewer->SeekToRew(rate);
+        } else {
+            pendingRate_ = rate;
+            windGeneration_ = generation_->load();
+        }
     }
     emit carriedOn(file);
     return true;
@@ -501,7 +518,7 @@ void CPlaybackController::playAt(int file, std::int64_t seconds) {
     }
     startOffset_ =
         int(std::clamp<std::int64_t>(seconds - library_.startTime(file), 0, library_.length(file)));
-    openAndPlay(currentPath_);
+    openFile(currentFile_);
     currentFileIndex_ = file;
 }
 
@@ -557,7 +574,7 @@ bool CPlaybackController::jumpToEvent(bool forward) {
             bool ok = takeFile(file);
             if (ok) {
                 startOffset_ = int(std::max<std::int64_t>(0, span.start - library_.startTime(file)));
-                ok = openAndPlay(currentPath_);
+                ok = openFile(currentFile_);
             }
             carryingOn_ = false;
             if (!ok) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QList>
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -58,7 +60,10 @@ public:
     bool resumePending() const { return state_ == State::ResumePending; }
 
     QString currentPath() const { return currentPath_; }
-    void setCurrentPath(const QString& path) { currentPath_ = path; }
+    void setCurrentPath(const QString& path) {
+        currentPath_ = path;
+        currentFile_ = QFile::encodeName(path);
+    }
     int currentFileIndex() const { return currentFileIndex_; }
     void forgetCurrentFile() { currentFileIndex_ = -1; }
     // Seconds from the file's start at which the next open starts playing.
@@ -79,6 +84,9 @@ public:
     // The one place a recording is handed to the viewer. Starts at the start
     // offset and then clears it. Says whether it plays.
     bool openAndPlay(const QString& path);
+    // The same with the path as the file system's bytes, as the catalogue
+    // holds it: a name that is not UTF-8 does not survive a QString.
+    bool openFile(const QByteArray& file);
     void stop();
     // A recording chosen in the panel: played, or why not said.
     void playChosenFile(int index);
@@ -152,12 +160,14 @@ private:
     void resumeWinding();
     // Makes file the current one for the panel, the slider and the catalogue.
     bool takeFile(int file);
+    void setCurrentFile(const std::string& path);
 
     CVideoLibrary& library_;
     const CSetup* setup_;
     Parts parts_;
     State state_ = State::Idle;
     QString currentPath_;
+    QByteArray currentFile_;  // currentPath_ as the file system's bytes
     int currentFileIndex_ = -1;
     int startOffset_ = 0;
     int displayMode_ = 0;

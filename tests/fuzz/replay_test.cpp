@@ -27,6 +27,8 @@ const Case kCases[] = {
     {"sourceparser", korvidfuzz::sourceParserTarget, 3},
     {"indexrecovery", korvidfuzz::indexRecoveryTarget, 2},
     {"skin", korvidfuzz::skinTarget, 2},
+    {"help", korvidfuzz::helpTarget, 2},
+    {"cutter", korvidfuzz::cutterTarget, 3},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }

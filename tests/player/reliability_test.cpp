@@ -4,6 +4,7 @@
 // cannot write. A hostile folder (empty files, enormous index counts, link
 // loops, unreadable files, names no shell would survive) is scanned to the end
 // and its names reach the frame grabber and ffmpeg safely.
+#include "aviconvertdlg.h"
 #include "exportimagedlg.h"
 #include "framegrabber.h"
 #include "generator.h"
@@ -41,10 +42,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Snapshot {
-    std::vector<char> bytes;
+    ino_t inode = 0;
     timespec mtime{};
     bool operator==(const Snapshot& o) const {
-        return bytes == o.bytes && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+        return inode == o.inode && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
     }
 };
 
@@ -53,19 +54,26 @@ std::vector<char> readAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void writeAll(const std::string& path, const std::vector<char>& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
+// Every readable *.qmr3 of the folder with its modification time, and the
+// bytes of each file once (hard links share them).
+struct FolderState {
+    std::map<std::string, Snapshot> names;
+    std::map<ino_t, std::vector<char>> contents;
+    bool operator==(const FolderState& o) const { return names == o.names && contents == o.contents; }
+    std::size_t size() const { return names.size(); }
+    auto begin() const { return names.begin(); }
+    auto end() const { return names.end(); }
+};
 
-// Every *.qmr3 of the folder with its bytes and modification time.
-std::map<std::string, Snapshot> snapshot(const std::string& folder) {
-    std::map<std::string, Snapshot> out;
+FolderState snapshot(const std::string& folder) {
+    FolderState out;
     for (const auto& e : fs::directory_iterator(folder)) {
         std::error_code ec;
         if (e.path().extension() != ".qmr3" || !e.is_regular_file(ec)) continue;
         struct stat st {};
         EXPECT_EQ(::stat(e.path().c_str(), &st), 0);
-        out[e.path().filename().string()] = {readAll(e.path().string()), st.st_mtim};
+        out.names[e.path().filename().string()] = {st.st_ino, st.st_mtim};
+        if (!out.contents.count(st.st_ino)) out.contents[st.st_ino] = readAll(e.path().string());
     }
     return out;
 }
@@ -210,50 +218,17 @@ TEST(Reliability, RecordingsAreNeverAlteredAndAReadOnlyFolderStillPlays) {
 
 TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafely) {
     testrec::TempDir dir;
-    const std::string base = dir.file("base.tmp");
-    qmr3::GenOptions o = recording(4, 10);
-    ASSERT_TRUE(qmr3::generateRecording(base, o).ok);
-    const std::vector<char> bytes = readAll(base);
-    fs::remove(base);
-    constexpr int kPlain = 300;
-    for (int i = 0; i < kPlain; ++i) writeAll(dir.file("rec-" + std::to_string(1000 + i) + ".qmr3"), bytes);
-    const std::vector<std::string> hostile = {
-        "with space.qmr3",
-        "it's.qmr3",
-        "say \"hi\".qmr3",
-        "-dash.qmr3",
-        "--help.qmr3",
-        "-i.qmr3",
-        "semi;colon $(x) `y`.qmr3",
-        "bad\xff\xfe utf8.qmr3",
-        "new\nline.qmr3",
-        "back\\slash.qmr3",
-        "pipe|bar.qmr3",
-    };
-    for (const std::string& name : hostile) writeAll(dir.file(name), bytes);
-    writeAll(dir.file("empty-1.qmr3"), {});
-    writeAll(dir.file("empty-2.qmr3"), {});
-    // A header that claims four thousand million index entries, and one whose table lies beyond the file.
-    std::vector<char> huge = bytes;
-    qmr3::putU32(reinterpret_cast<std::uint8_t*>(huge.data()) + 168, 0xFFFFFFFFu);
-    writeAll(dir.file("huge-count.qmr3"), huge);
-    qmr3::putU32(reinterpret_cast<std::uint8_t*>(huge.data()) + 164, 0xFFFFFFF0u);
-    writeAll(dir.file("huge-offset.qmr3"), huge);
-    fs::create_symlink("loop-b.qmr3", dir.file("loop-a.qmr3"));
-    fs::create_symlink("loop-a.qmr3", dir.file("loop-b.qmr3"));
-    fs::create_directory_symlink(".", dir.file("itself.qmr3"));
-    // Root reads whatever the mode says: the unreadable file only counts for others.
-    const bool canLock = geteuid() != 0;
-    writeAll(dir.file("locked.qmr3"), bytes);
-    if (canLock) {
-        ASSERT_EQ(chmod(dir.file("locked.qmr3").c_str(), 0), 0);
-    }
+    testrec::TempDir work;
+    ASSERT_TRUE(qmr3::generateRecording(work.file("base.qmr3"), recording(20, 10)).ok);
+    const testrec::HostileFolder h = testrec::writeHostileFolder(dir.path(), work.file("base.qmr3"), 10000);
+    const std::vector<std::string>& hostile = h.awkward;
+    const bool canLock = h.locked;
     const auto before = snapshot(dir.path());
 
     CVideoLibrary lib;
     const int listed = lib.scan(dir.path());
     // Everything with bytes in it is listed; empty files and link loops are not.
-    EXPECT_EQ(listed, kPlain + int(hostile.size()) + 3);
+    EXPECT_EQ(listed, h.plain + int(hostile.size()) + 3);
     for (const std::string& name : hostile) EXPECT_GE(indexOf(lib, name), 0) << name;
     EXPECT_EQ(indexOf(lib, "empty-1.qmr3"), -1);
     EXPECT_EQ(indexOf(lib, "loop-a.qmr3"), -1);
@@ -263,7 +238,7 @@ TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafel
     EXPECT_NE(errors.find("loop-a.qmr3"), std::string::npos) << errors;
     EXPECT_NE(errors.find("loop-b.qmr3"), std::string::npos) << errors;
     const int count = indexOf(lib, "huge-count.qmr3");
-    const int plain = indexOf(lib, "rec-1000.qmr3");
+    const int plain = indexOf(lib, h.plainName);
     ASSERT_GE(count, 0);
     EXPECT_EQ(lib.damaged(count), 0);
     EXPECT_EQ(lib.endTime(count), lib.endTime(plain));
@@ -273,6 +248,38 @@ TEST(Reliability, AHostileFolderIsScannedToTheEndAndItsNamesReachTheGrabberSafel
     const int positions = lib.framePositionCount();
     ASSERT_EQ(lib.readVideoInfo(plain), 1);
     EXPECT_EQ(lib.framePositionCount(), positions);
+
+    // The main window plays them: a name that is not UTF-8 reaches the reader
+    // and the viewer as its own bytes.
+    {
+        CSetup setup;
+        CKorvidAppDlg win(lib, binDir(), QStringLiteral("1.0.0.0"), &setup);
+        win.show();
+        for (const std::string name : {"bad\xff\xfe utf8.qmr3", "-dash.qmr3", "new\nline.qmr3"}) {
+            win.playChosenFile(indexOf(lib, name));
+            EXPECT_TRUE(win.isPlaying()) << name;
+            EXPECT_TRUE(waitUntil([&] { return win.playSlider()->value() >= 2; }, 20000)) << name;
+            win.stopPlayback();
+        }
+    }
+
+    // Exported through the export dialog as AVI and as MP4 (through ffmpeg),
+    // the recording read by its bytes and the clip written under a leading dash.
+    {
+        testrec::TempDir out;
+        const QByteArray file = QByteArray::fromStdString(dir.file("bad\xff\xfe utf8.qmr3"));
+        for (const auto& [format, ext] : {std::pair{"AVI", "avi"}, std::pair{"MP4", "mp4"}}) {
+            const std::string target = out.file(std::string("-clip.") + ext);
+            const VideoExportJob job{
+                QFile::decodeName(file), QString::fromStdString(target), format, {}, 1, 5, {}, file};
+            CAviConvertDlg dlg(nullptr, job);
+            dlg.show();
+            ASSERT_TRUE(waitUntil([&] { return dlg.isDone(); }, 60000)) << format;
+            EXPECT_EQ(dlg.state(), CAviConvertDlg::State::Finished)
+                << format << ": " << dlg.statusText().toStdString();
+            EXPECT_GT(fs::exists(target) ? fs::file_size(target) : 0u, 1000u) << format;
+        }
+    }
 
     // Frame grabs of every awkward name, decoded here and through ffmpeg. The
     // stand-in shows what ffmpeg was given: only our own options start with a

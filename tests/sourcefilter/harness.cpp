@@ -245,6 +245,7 @@ GstBusSyncReply Harness::onBus(GstBus*, GstMessage* message, gpointer self) {
         g_clear_error(&error);
         h->cv_.notify_all();
     }
+    gst_message_unref(message);  // a dropped message is the handler's to release
     return GST_BUS_DROP;
 }
 

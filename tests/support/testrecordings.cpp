@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace testrec {
@@ -90,6 +91,45 @@ void patchU32(const std::string& path, std::uint64_t offset, std::uint32_t value
     ASSERT_LE(offset + 4, bytes.size()) << path;
     qmr3::putU32(bytes.data() + offset, value);
     writeBytes(path, bytes);
+}
+
+HostileFolder writeHostileFolder(const std::string& folder, const std::string& recording, int plain) {
+    namespace fs = std::filesystem;
+    HostileFolder h;
+    h.plain = plain;
+    h.plainName = "rec-10000.qmr3";
+    const std::vector<std::uint8_t> bytes = readBytes(recording);
+    writeBytes(folder + h.plainName, bytes);
+    for (int i = 1; i < plain; ++i)
+        fs::create_hard_link(folder + h.plainName, folder + "rec-" + std::to_string(10000 + i) + ".qmr3");
+    h.awkward = {
+        "with space.qmr3",
+        "it's.qmr3",
+        "say \"hi\".qmr3",
+        "-dash.qmr3",
+        "--help.qmr3",
+        "-i.qmr3",
+        "semi;colon $(x) `y`.qmr3",
+        "bad\xff\xfe utf8.qmr3",
+        "new\nline.qmr3",
+        "back\\slash.qmr3",
+        "pipe|bar.qmr3",
+    };
+    for (const std::string& name : h.awkward) writeBytes(folder + name, bytes);
+    writeBytes(folder + "empty-1.qmr3", {});
+    writeBytes(folder + "empty-2.qmr3", {});
+    std::vector<std::uint8_t> huge = bytes;
+    qmr3::putU32(huge.data() + 168, 0xFFFFFFFFu);
+    writeBytes(folder + "huge-count.qmr3", huge);
+    qmr3::putU32(huge.data() + 164, 0xFFFFFFF0u);
+    writeBytes(folder + "huge-offset.qmr3", huge);
+    fs::create_symlink("loop-b.qmr3", folder + "loop-a.qmr3");
+    fs::create_symlink("loop-a.qmr3", folder + "loop-b.qmr3");
+    fs::create_directory_symlink(".", folder + "itself.qmr3");
+    // Root reads whatever the mode says: the unreadable file only counts for others.
+    writeBytes(folder + "locked.qmr3", bytes);
+    h.locked = geteuid() != 0 && chmod((folder + "locked.qmr3").c_str(), 0) == 0;
+    return h;
 }
 
 }  // namespace testrec

@@ -52,6 +52,21 @@ std::vector<Frame> steadyFrames(const qmr3::Qmr3TimeStamp& start, int count);
 std::vector<std::uint32_t> writeRecording(const std::string& path, const std::vector<Frame>& frames,
                                           const Options& options = {});
 
+// A hostile recorder folder around one good recording: `plain` ordinary
+// names (hard links, so ten thousand cost nothing), copies under awkward names
+// (spaces, quotes, leading dashes, shell characters, bytes that are not UTF-8,
+// a newline), two empty files, a header claiming four thousand million index
+// entries (huge-count.qmr3) and one whose table lies beyond the file
+// (huge-offset.qmr3), a symbolic-link loop (loop-a/loop-b.qmr3), a link to the
+// folder itself (itself.qmr3) and locked.qmr3, unreadable unless run as root.
+struct HostileFolder {
+    std::vector<std::string> awkward;  // the awkward names
+    std::string plainName;             // one of the ordinary names
+    int plain = 0;
+    bool locked = false;  // locked.qmr3 really cannot be read
+};
+HostileFolder writeHostileFolder(const std::string& folder, const std::string& recording, int plain);
+
 std::vector<std::uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void patchU32(const std::string& path, std::uint64_t offset, std::uint32_t value);

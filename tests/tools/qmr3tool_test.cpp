@@ -308,3 +308,38 @@ TEST_F(Qmr3Tool, ExportThatCannotWriteEverythingLeavesNothing) {
     for (const auto& e : fs::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"r.qmr3"});
 }
+
+TEST_F(Qmr3Tool, AHostileFolderIsListedToTheEndAndItsNamesExportSafely) {
+    TempDir work;
+    qmr3::GenOptions o;
+    o.fps = 2;
+    o.gop = 2;
+    o.seconds = 4;
+    o.audio = qmr3::AudioKind::Pcm;
+    ASSERT_TRUE(qmr3::generateRecording(work.file("base.qmr3"), o).ok);
+    const HostileFolder h = writeHostileFolder(dir.path(), work.file("base.qmr3"), 10000);
+
+    // Everything with bytes in it is listed, the rest is named on standard error.
+    const ToolRun scan = run({"scan", dir.path(), "--json"});
+    EXPECT_EQ(scan.status, 1);
+    std::size_t names = 0;
+    for (std::size_t at = 0; (at = scan.out.find("{\"name\": ", at)) != std::string::npos; ++at) ++names;
+    EXPECT_EQ(names, std::size_t(h.plain) + h.awkward.size() + 3);
+    EXPECT_TRUE(has(scan.out, "\"name\": \"-dash.qmr3\"") && has(scan.out, "\"name\": \"new\\nline.qmr3\""));
+    EXPECT_TRUE(has(scan.err, "loop-a.qmr3") && has(scan.err, "loop-b.qmr3")) << scan.err;
+    EXPECT_FALSE(has(scan.out, "empty-1.qmr3") || has(scan.out, "\"itself.qmr3\""));
+
+    // Awkward names in and out: the clip is written where asked, under its own bytes.
+    for (const std::string& name :
+         {std::string("bad\xff\xfe utf8.qmr3"), std::string("-i.qmr3"), std::string("--help.qmr3")}) {
+        for (const char* format : {"avi", "mp4"}) {
+            const std::string out = work.file("-" + name + "." + format);
+            const ToolRun r =
+                run({"export", dir.file(name), "--from", "0", "--to", "3", "--format", format, out});
+            EXPECT_EQ(r.status, 0) << name << " " << format << ": " << r.err;
+            EXPECT_GT(fs::exists(out) ? fs::file_size(out) : 0, 1000u) << name << " " << format;
+        }
+        const ToolRun v = run({"verify", dir.file(name)});
+        EXPECT_EQ(v.status, 0) << name << ": " << v.out << v.err;
+    }
+}
