@@ -58,6 +58,13 @@ long statusField(const char* name) {
 }
 long threadCount() { return statusField("Threads"); }
 long residentKb() { return statusField("VmRSS"); }
+// Resident memory once the allocator has handed back what it only keeps
+// cached: the free pages of the per-thread arenas of threads that came and
+// went are not growth of the program.
+long settledResidentKb() {
+    malloc_trim(0);
+    return residentKb();
+}
 
 [[noreturn]] void fail(const std::string& what) {
     std::fflush(stdout);
@@ -178,7 +185,7 @@ public:
         }
         pump(200ms);
         threads_ = threadCount();
-        resident_ = residentKb();
+        resident_ = settledResidentKb();
     }
 
     void run(int commands) {
@@ -203,7 +210,7 @@ public:
         close();
         pump(200ms);
         checkThreads("the end");
-        const long grown = residentKb() - resident_;
+        const long grown = settledResidentKb() - resident_;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         std::printf(
             "soak: seed %llu, %d commands in %.1f s, %ld opens, %ld pictures, %d media stops, "
