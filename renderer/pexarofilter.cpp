@@ -18,6 +18,7 @@ using korvid::PlayMode;
 namespace {
 
 constexpr int kExhaustedLimit = 7;
+constexpr int kInFlightLimit = 50;  // idle turns of 20 ms
 constexpr int kLongWaitSliceMs = 50;
 constexpr int kMaxGridCells = 64 * 64;
 
@@ -84,6 +85,7 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
     if (auto* flag = groupEnd_.load()) groupEnd = flag->load() == 1;
     else groupEnd = meta && meta->group_end;  // no viewer: the source's own mark
     if (groupEnd) {
+        groupInFlight_ = false;
         dropCount_ = 2;
         if (groups_.ready()) {
             groups_.setSwapPending(true);
@@ -156,6 +158,7 @@ void CPexaroFilter::SetMediaType(const GstVideoInfo& info) {
 }
 
 void CPexaroFilter::RequestNextGroup() {
+    groupInFlight_ = true;
     requestReverse_ = pm_.reverse;
     turnResync_ = false;
     if (korvid::Event* ev = frameRequest_.load()) ev->set();
@@ -182,6 +185,7 @@ void CPexaroFilter::OnStateChange(GstStateChange transition) {
         std::lock_guard<std::mutex> lock(lock_);
         groups_.Reset();
         dropCount_ = 0;
+        groupInFlight_ = true;  // the first group comes unasked
         requestReverse_ = pm_.reverse;
         turnResync_ = false;
         break;
@@ -381,10 +385,17 @@ bool CPexaroFilter::ComposeUnlessSkipped(Turn& turn) {
 CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock) {
     if (turn.read != CGroupBuffer::kReadEnd && turn.read != CGroupBuffer::kReadStart) return Edge::Go;
     if (pm_.resync) {
-        if (groups_.swapPending()) {
-            groups_.setSwapPending(false);
-            groups_.EmptyWrite();
+        if (groupInFlight_ && !groups_.swapPending()) {
+            // The group asked for last is still on its way and the source only
+            // waits for a request at its end: asked now, the request would
+            // find it reading and be lost. It is let in whole, then dropped.
+            if (arrived_.exchange(false) || GroupComingIn()) clock.exhausted = 0;
+            if (++clock.exhausted < kInFlightLimit) return Edge::Go;
+            GST_DEBUG_OBJECT(element_, "group asked for did not come in %d turns", kInFlightLimit);
         }
+        clock.exhausted = 0;
+        groups_.setSwapPending(false);
+        groups_.EmptyWrite();
         pm_.request = false;
         pm_.resync = false;
         GST_DEBUG_OBJECT(element_, "read set done: pending group dropped, fresh group requested");

@@ -140,8 +140,9 @@ private:
     int renderSkipRate_ = 0;
     int dropCount_ = 0;
     int syncAnswer_ = pexaro::kSyncUnknown;
-    int requestReverse_ = 0;   // direction in force when the last group was asked for
-    bool turnResync_ = false;  // the pending resync comes from direction turns alone
+    int requestReverse_ = 0;     // direction in force when the last group was asked for
+    bool turnResync_ = false;    // the pending resync comes from direction turns alone
+    bool groupInFlight_ = true;  // a group was asked for (or comes first) and its end has not come in
     GstVideoInfo info_;
     bool haveInfo_ = false;
     QSize pictureSize_;

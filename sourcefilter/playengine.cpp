@@ -294,6 +294,7 @@ void CPlayEngine::readerMain() {
     fresh_ = true;
     placed_ = false;
     opened_ = false;
+    atEnd_ = false;
     parkedPasses_ = 0;
     hasHeld_ = false;
     picsSinceIntra_ = 0;
@@ -419,6 +420,7 @@ void CPlayEngine::moveClamped(long delta) {
 bool CPlayEngine::takeJump(Pass& result) {
     if (!jumpPending_.exchange(false)) return false;
     dropHeld();
+    atEnd_ = false;
     const bool reading = !fresh_;
     const long target = singleGop_ ? 0 : long(startGop_.load());
     if (!positionAt(target, true)) {
@@ -584,6 +586,8 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
         idle(10);
         return Pass::Continue;
     }
+    // The last group went out whole and the next one forwards is asked for.
+    if (atEnd_) return finish(ReadEnd::EndOfData);
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     if (placed_) {
@@ -606,6 +610,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
         idle(10);
         return Pass::Continue;
     }
+    turnAtEnd();
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
     const std::uint8_t turned = opt.dirChangeCurrent.exchange(0);
     if (leaving && !placed_) {
@@ -650,6 +655,15 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
                 opt.parked = opened;
                 return Pass::Continue;
             }
+            if (opened && (st == Status::End || st == Status::Truncated)) {
+                // The last group, met while going forwards. The end is only
+                // reported when the next group forwards is asked for: a turn
+                // latched at this group end still reads backwards from here.
+                opt.parked = true;
+                atEnd_ = true;
+                posGop_ = long(rd_->gopCount());
+                return Pass::Continue;
+            }
             return failRead(st, pk.offset);
         }
         if (pk.header.stream == qmr3::kStreamAudio) {
@@ -669,6 +683,11 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
             info.mark = GroupMark::Arm;
             startPutRule(info);
             hold(info, data, length);
+            if (!readingBackwards) {
+                openerInfo_ = info;
+                openerLength_ = length;
+                if (length) std::memcpy(stored_.get(), data, length);
+            }
             continue;
         }
         if (info.intra) {
@@ -697,9 +716,24 @@ CPlayEngine::Pass CPlayEngine::groupPass(bool readingBackwards) {
     }
 }
 
+// Turning back at the end of the file: the group end sent there had no next
+// intra picture behind it, so the two copies the renderer drops after a group
+// end are sent now, made of the last group's own intra picture.
+void CPlayEngine::turnAtEnd() {
+    if (!atEnd_) return;
+    atEnd_ = false;
+    EntryInfo copy = openerInfo_;
+    copy.repeat = true;
+    copy.mark = GroupMark::None;
+    queueVideo(copy, stored_.get(), openerLength_);
+    copy.mark = GroupMark::Reset;
+    queueVideo(copy, stored_.get(), openerLength_);
+}
+
 // Fast forward and fast rewind: the first picture of up to nine GOPs, the
 // last of them carrying the batch end and then sent twice more to be dropped.
 CPlayEngine::Pass CPlayEngine::fastPass(int direction) {
+    if (direction < 0) turnAtEnd();
     opt.leavingFastCurrent = 0;
     opt.dirChangeCurrent = 0;
     if (opt.resetRequest.exchange(false)) {

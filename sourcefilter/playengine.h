@@ -184,6 +184,7 @@ private:
     Pass fastPass(int direction);
     Pass groupPass(bool readingBackwards);
     Pass deliverGroup(const Pkt& pk);
+    void turnAtEnd();
 
     bool stopNow() const;
     bool fastMode(int direction) const;
@@ -250,10 +251,13 @@ private:
     bool singleGop_ = false;
     bool parsing_ = false;
     bool gopMode_ = false;
-    long posGop_ = 0;      // the GOP the reader is positioned at
-    bool fresh_ = true;    // nothing read since the start or a jump
-    bool placed_ = false;  // a jump came while reading: the next pass reads where it put the reader
-    bool opened_ = false;  // straight reading has met its first intra picture
+    long posGop_ = 0;       // the GOP the reader is positioned at
+    bool fresh_ = true;     // nothing read since the start or a jump
+    bool placed_ = false;   // a jump came while reading: the next pass reads where it put the reader
+    bool opened_ = false;   // straight reading has met its first intra picture
+    bool atEnd_ = false;    // reading forwards met the end after a whole group: ends unless it turns
+    EntryInfo openerInfo_;  // the intra picture that opened the group read forwards last
+    std::uint32_t openerLength_ = 0;
     int parkedPasses_ = 0;
     int picsSinceIntra_ = 0;
     bool haveLimit_ = false;

@@ -518,10 +518,15 @@ void CLumacastCtrl::Private::MediaStopLoop() {
     // The source ends once it has sent its last picture, while the renderer
     // still holds up to two groups to show. Wait until it has gone quiet, or
     // a host that stops on this event cuts the end of the recording off.
+    // The quiet time counts from the signal too: while winding the renderer
+    // may have gone without a picture for longer than that, waiting for the
+    // source's last group, which it has only just taken in.
     const std::int64_t quiet = std::max(400, 4000 / std::max<int>(1, frameRateValue_));
-    const std::int64_t deadline = SteadyMs() + 10000;
+    const std::int64_t signalled = SteadyMs();
+    const std::int64_t deadline = signalled + 10000;
     // A close sets the mode before waking this thread.
-    while (playMode_ != korvid::kStop && SteadyMs() < deadline && SteadyMs() - presentedAt_ < quiet)
+    while (playMode_ != korvid::kStop && SteadyMs() < deadline &&
+           SteadyMs() - std::max<std::int64_t>(presentedAt_, signalled) < quiet)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (playMode_ == korvid::kStop) return;
     if (!stopFired_.exchange(true)) {

@@ -610,6 +610,10 @@ void CPlaybackController::showEventTime(std::int64_t time, std::int64_t end, std
 
 void CPlaybackController::resumeWinding() {
     if (pendingRate_ == 0 || windGeneration_ != generation_->load() || state_ != State::Playing) return;
+    // Not before a picture of the new recording is on screen: turned while its
+    // first group is still coming in, the renderer has no group to read
+    // backwards and the groups read for the turn skip the end of the recording.
+    if (parts_.viewer->CurrentPicture().isNull()) return;
     const short rate = short(pendingRate_);
     pendingRate_ = 0;
     if (winding_ < 0) parts_.viewer->SeekToRew(rate);

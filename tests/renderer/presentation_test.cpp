@@ -47,12 +47,12 @@ std::vector<std::uint32_t> Reversed(std::vector<std::uint32_t> v) {
 // after seven idle turns (about 100 ms), emptying the write side; a single
 // picture answers well within that however loaded the machine is, where a
 // whole group might not.
-std::vector<std::vector<PictureSpec>> AnswerToResync(std::vector<PictureSpec> group) {
-    const auto end =
-        std::find_if(group.begin(), group.end(), [](const PictureSpec& s) { return s.groupEnd; });
-    std::vector<PictureSpec> tail(end, group.end());
-    group.erase(end, group.end());
-    return {group, tail};
+// The group the play asked for last comes in whole, as the source sends it,
+// however late: read for the old direction, the rewind drops it and asks
+// for its own. The first given group answers that request.
+std::vector<std::vector<PictureSpec>> AfterTheGroupInFlight(std::vector<std::vector<PictureSpec>> groups) {
+    groups.insert(groups.begin(), Group(900, 15));
+    return groups;
 }
 
 // Plays groups 0..14 and 100..114 to their end at 1x, so the render thread
@@ -150,13 +150,14 @@ TEST_P(RewindSlow, ShowsEveryPictureInReverse) {
     p.words().skipRate = rate;
     p.control()->SetPlayMode(korvid::kRewind);
     p.control()->Sync();
-    // Requests of the play are not answered: the group end of 200 waits for
-    // the rewind's own request at the start of the set.
     p.frameRequest().reset();
-    auto groups = AnswerToResync(Group(200, 15, {0}));
-    groups.push_back(Group(300, 15, {0, 6}));
-    p.StartFeeding(groups);
     p.target().Release();
+    // The set on screen is rewound to its start while the group the play
+    // asked for is still on its way: a request now would reach a source
+    // that is reading, so none is made until that group is in.
+    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
+    EXPECT_FALSE(p.frameRequest().isSet());
+    p.StartFeeding(AfterTheGroupInFlight({Group(200, 15, {0}), Group(300, 15, {0, 6})}));
     // The current group backwards first, then each later one, sync pictures
     // (the groups' first, and 306) included.
     const auto expected =
@@ -194,7 +195,7 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     // picture. The fast rate is taken at the swap made there, so from the
     // next group (300) on the groups are read forwards, showing their sync
     // pictures only (the source sends them already in reverse order).
-    auto groups = AnswerToResync(Group(200, 15, {}));
+    auto groups = AfterTheGroupInFlight({Group(200, 15, {})});
     groups.push_back(Group(300, 15, {0, 5, 10}));
     groups.push_back(Group(400, 15, {0, 5, 10}));
     groups.push_back(Group(500, 15, {0, 3, 9, 14}));

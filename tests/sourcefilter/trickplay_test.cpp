@@ -156,6 +156,36 @@ TEST(Rewind, TurnsBackDuringPlay) {
     EXPECT_EQ(openers, (std::vector<long>{0, 5, 10, 0}));
 }
 
+// Rewind asked for while the pad waits at the end of the file's last group,
+// read forwards: the reader turns there instead of ending the recording.
+TEST(Rewind, TurnsAtTheLastGroupOfTheFile) {
+    testrec::TempDir dir;
+    Config s;
+    s.path = writeRecording(dir, "end.qmr3", smallRecording(10, 5, 3));  // 6 GOPs
+    s.startGop = 4;
+    s.answer = false;
+    Harness h(s);
+    ASSERT_TRUE(h.start());
+    ASSERT_TRUE(h.waitGroupEnds(1));
+    h.resumeNow();
+    ASSERT_TRUE(h.waitGroupEnds(2));
+    // The last picture of the file closed the second group; nothing has ended yet.
+    EXPECT_EQ(groupEndFrames(h.pictures()), (std::vector<long>{24, 29}));
+    EXPECT_EQ(h.mediaStops(), 0);
+    EXPECT_FALSE(h.eos());
+    h.control()->SetPlayMode(korvid::kRewind);
+    h.setAnswering(true);
+    h.resumeNow();
+    ASSERT_TRUE(h.waitEos());
+    ASSERT_TRUE(h.waitMediaStop());
+    std::vector<long> openers;
+    for (const auto& pass : passes(h.pictures())) openers.push_back(pass.front());
+    // GOP 4 is on screen with GOP 5 read ahead: the next one needed is GOP 3.
+    EXPECT_EQ(openers, (std::vector<long>{20, 25, 15, 10, 5, 0}));
+    EXPECT_EQ(h.mediaStops(), 1);
+    EXPECT_TRUE(h.errors().empty());
+}
+
 TEST(FrameStep, StepsDeliverGroupsInTheirDirection) {
     testrec::TempDir dir;
     const std::string path = writeRecording(dir, "step.qmr3", smallRecording(10, 5, 3));

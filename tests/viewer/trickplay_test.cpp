@@ -149,8 +149,6 @@ TEST_F(Trick, RewindGoesBackwardsInTime) {
     EXPECT_LT(after[2], after[0]);
 }
 
-// Known stall between source and renderer, seen under CPU load only: rewind
-// shows the rest of the group backwards and then nothing more.
 TEST_F(Trick, RewindCrossesIntoEarlierGroups) {
     Open(30);
     ASSERT_TRUE(v.waitFrame([](long f) { return f >= 85; }, 20s));
