@@ -493,17 +493,12 @@ bool CPlaybackController::carryOn(int file, bool backward) {
         showButtons({winding < 0 ? IDC_REWIND : IDC_FF},
                     {winding < 0 ? IDC_FF : IDC_REWIND, IDC_PLAY, IDC_PAUSE});
         winding_ = winding;
-        // Forwards the winding goes on once the viewer shows its first
-        // picture. Backwards it turns at once: the source reads a group ahead
-        // of the one it shows, and started a group before the last it would
-        // otherwise reach the end of the file before the turn and stop there.
-        if (winding < 0) {
-            pendingRate_ = 0;
-            parts_.viewer->SeekToRew(rate);
-        } else {
-            pendingRate_ = rate;
-            windGeneration_ = generation_->load();
-        }
+        // The winding goes on once the viewer shows a picture of the new
+        // recording (resumeWinding): backwards, the renderer then has a group
+        // to read back from, and the source waits at the file's last group end
+        // for the turn.
+        pendingRate_ = rate;
+        windGeneration_ = generation_->load();
     }
     emit carriedOn(file);
     return true;
