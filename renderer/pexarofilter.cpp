@@ -114,8 +114,12 @@ bool CPexaroFilter::CopyPicture(GstBuffer* buffer, QImage& into) {
         const auto* src = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
         const size_t rowBytes = static_cast<size_t>(w) * 4;
-        for (int y = 0; y < h; ++y)
-            std::memcpy(into.scanLine(y), src + static_cast<size_t>(y) * stride, rowBytes);
+        if (static_cast<size_t>(stride) == rowBytes && static_cast<size_t>(into.bytesPerLine()) == rowBytes) {
+            std::memcpy(into.bits(), src, rowBytes * h);
+        } else {
+            for (int y = 0; y < h; ++y)
+                std::memcpy(into.scanLine(y), src + static_cast<size_t>(y) * stride, rowBytes);
+        }
     }
     gst_video_frame_unmap(&frame);
     return ok;

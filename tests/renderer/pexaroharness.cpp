@@ -295,10 +295,19 @@ std::uint64_t PexaroPipeline::Enqueue(const PictureSpec& spec, std::optional<Fee
     {
         std::lock_guard<std::mutex> lock(specsLock_);
         seq = pushed_++;
+    }
+    GstBuffer* buffer = MakeBuffer(spec, seq);
+    {
+        // Registered after the picture is written: the probe takes this lock
+        // before the renderer reads the picture, so the hand-off through
+        // appsrc's queue (GLib locks, invisible to ThreadSanitizer) is
+        // ordered by a lock it sees. Without it every row read is a race
+        // report to suppress, and the reports slow a long run to a stall.
+        std::lock_guard<std::mutex> lock(specsLock_);
         specs_[seq] = spec;
         if (mark) marks_[seq] = *mark;
     }
-    gst_app_src_push_buffer(GST_APP_SRC(appsrc_), MakeBuffer(spec, seq));
+    gst_app_src_push_buffer(GST_APP_SRC(appsrc_), buffer);
     return seq;
 }
 

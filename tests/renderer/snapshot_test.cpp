@@ -54,7 +54,7 @@ double MeanDifference(const QImage& a, const QImage& b) {
 
 TEST_F(Snapshot, RawSnapshotOf704x480IsHeaderPlusBgrxRows) {
     PexaroPipeline p(QSize(704, 480));
-    ShowLabelledGroup(p);
+    ASSERT_NO_FATAL_FAILURE(ShowLabelledGroup(p));
     const QImage shown = p.target().Log().back().picture;
     ASSERT_EQ(p.control()->SnapShotRawData(Path("shot.raw").c_str()), 0);
     QFile f(QString::fromStdString(Path("shot.raw")));
@@ -74,7 +74,7 @@ TEST_F(Snapshot, RawSnapshotOf704x480IsHeaderPlusBgrxRows) {
 
 TEST_F(Snapshot, JpegDecodesToTheComposedPictureWithItsOverlays) {
     PexaroPipeline p(QSize(704, 480));
-    ShowLabelledGroup(p);
+    ASSERT_NO_FATAL_FAILURE(ShowLabelledGroup(p));
     const QImage shown = p.target().Log().back().picture;
     ASSERT_EQ(p.control()->SnapShot(Path("shot.jpg").c_str()), 0);
     QImage decoded;
@@ -87,7 +87,7 @@ TEST_F(Snapshot, JpegDecodesToTheComposedPictureWithItsOverlays) {
 
 TEST_F(Snapshot, ZoomAndBandAreNotInTheSnapshot) {
     PexaroPipeline p(QSize(704, 480));
-    ShowLabelledGroup(p);
+    ASSERT_NO_FATAL_FAILURE(ShowLabelledGroup(p));
     const QImage shown = p.target().Log().back().picture;
     p.control()->SetZoomRect(10, 10, 200, 300);
     p.control()->SetBandRect(20, 20, 200, 300);
@@ -101,7 +101,7 @@ TEST_F(Snapshot, ZoomAndBandAreNotInTheSnapshot) {
 
 TEST_F(Snapshot, MissingFolderWritesNothingAndTheRendererGoesOn) {
     PexaroPipeline p(QSize(704, 480));
-    ShowLabelledGroup(p);
+    ASSERT_NO_FATAL_FAILURE(ShowLabelledGroup(p));
     const std::string jpg = Path("missing/shot.jpg");
     const std::string raw = Path("missing/shot.raw");
     EXPECT_EQ(p.control()->SnapShot(jpg.c_str()), -1);
