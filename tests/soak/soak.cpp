@@ -56,7 +56,20 @@ long statusField(const char* name) {
         if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
     return -1;
 }
-long threadCount() { return statusField("Threads"); }
+// Threads of our own and of the pipelines. GLib's shared pool ("pool-...",
+// the video conversion's helper threads among them) keeps idle workers for
+// a while and retires them on its own schedule, so they are not counted.
+long threadCount() {
+    long count = 0;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::ifstream in(task.path() / "comm");
+        std::string name;
+        std::getline(in, name);
+        if (in && name.rfind("pool", 0) != 0) ++count;
+    }
+    return count;
+}
 long residentKb() { return statusField("VmRSS"); }
 // Resident memory once the allocator has handed back what it only keeps
 // cached: the free pages of the per-thread arenas of threads that came and
