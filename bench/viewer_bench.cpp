@@ -113,10 +113,18 @@ public:
         for (int i = 0; i < 20 && !at(last()); ++i) {
             const long from = last();
             const std::size_t mark = count();
+            // Timed from before the command: the picture may be on screen before it returns.
+            const auto t = Clock::now();
             ctl.SeekToNextFrame();
             if (waitFor(
-                    mark, Clock::now(), [&](long f) { return f == from + 1; }, 3s) < 0)
+                    mark, t, [&](long f) { return f == from + 1; }, 3s) < 0) {
+                if (std::getenv("VIEWER_BENCH_DEBUG")) {
+                    std::printf("step forward from %ld:", from);
+                    for (const auto& c : changesFrom(mark)) std::printf(" %ld", c.second);
+                    std::printf("\n");
+                }
                 return false;
+            }
             settle(100ms);
         }
         return at(last());
@@ -203,6 +211,11 @@ int main(int argc, char** argv) {
             t = Clock::now();
             v.ctl.SeekToPrevFrame();
             backMidT.push_back(v.waitFor(mark, t, [&](long f) { return f == held - 1; }));
+            if (std::getenv("VIEWER_BENCH_DEBUG")) {
+                std::printf("back mid-group from %ld:", held);
+                for (const auto& c : v.changesFrom(mark)) std::printf(" %ld", c.second);
+                std::printf("\n");
+            }
             v.settle(100ms);
         } else {
             backMidT.push_back(-1);

@@ -43,6 +43,12 @@ public:
         cv_.wait(lock, [this] { return set_; });
         if (!manual_) set_ = false;
     }
+    // Waits until the event is set and leaves it set, so the waiter can mark
+    // what it takes on before it takes the event with wait().
+    void waitSet() {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return set_; });
+    }
 
 private:
     mutable std::mutex m_;

@@ -41,19 +41,32 @@ CGroupBuffer::ReadResult CGroupBuffer::ReadBackward(GroupSlot** picture) {
     return readPos_ == 0 ? kReadStart : kReadOk;
 }
 
+CGroupBuffer::ReadResult CGroupBuffer::ReadOnward(bool backward, GroupSlot** picture) {
+    const int count = sets_[readSet_].count;
+    // Forwards the position stands after the picture read last, backwards on it.
+    if (backward && last_ == Last::Forward && readPos_ > 0 && readPos_ <= count) --readPos_;
+    else if (!backward && last_ == Last::Backward && readPos_ < count) ++readPos_;
+    const ReadResult r = backward ? ReadBackward(picture) : ReadForward(picture);
+    if (*picture) last_ = backward ? Last::Backward : Last::Forward;
+    return r;
+}
+
 CGroupBuffer::ReadResult CGroupBuffer::ReadForwardToEnd() {
     readPos_ = sets_[readSet_].count;
+    last_ = Last::None;
     return kReadEnd;
 }
 
 CGroupBuffer::ReadResult CGroupBuffer::ReadBackwardToStart() {
     readPos_ = 0;
+    last_ = Last::None;
     return kReadStart;
 }
 
 void CGroupBuffer::Swap(bool backward) {
     readSet_ = 1 - readSet_;
     readPos_ = backward ? sets_[readSet_].count : 0;
+    last_ = Last::None;
     EmptyWrite();
     ready_ = true;
     swapPending_ = false;
@@ -68,6 +81,7 @@ void CGroupBuffer::Reset() {
     sets_[0].count = sets_[1].count = 0;
     readSet_ = 0;
     readPos_ = writePos_ = 0;
+    last_ = Last::None;
     ready_ = swapPending_ = false;
 }
 

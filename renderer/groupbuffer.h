@@ -29,6 +29,10 @@ public:
 
     ReadResult ReadForward(GroupSlot** picture);
     ReadResult ReadBackward(GroupSlot** picture);
+    // Reads on in a direction. When the picture read last came the other
+    // way, it is the one on screen: the read starts beside it rather than
+    // giving it again.
+    ReadResult ReadOnward(bool backward, GroupSlot** picture);
     ReadResult ReadForwardToEnd();
     ReadResult ReadBackwardToStart();
 
@@ -53,6 +57,7 @@ private:
     int readSet_ = 0;
     int readPos_ = 0;
     int writePos_ = 0;
+    enum class Last { None, Forward, Backward } last_ = Last::None;  // direction of the last picture read
     bool ready_ = false;
     bool swapPending_ = false;
 };

@@ -98,6 +98,7 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
                              groups_.readCount());
             RequestNextGroup();
         }
+        Nudge();
     }
     return GST_FLOW_OK;
 }
@@ -218,6 +219,17 @@ bool CPexaroFilter::SleepFor(int ms) {
     return SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(ms, 0)));
 }
 
+void CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(wakeLock_);
+    wakeCv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
+                     [&] { return MustEnd() || nudges_.load() != seen; });
+}
+
+void CPexaroFilter::Nudge() {
+    ++nudges_;
+    WakeRenderThread();
+}
+
 void CPexaroFilter::StartRenderThread() {
     std::lock_guard<std::mutex> threadLock(threadLock_);
     {
@@ -267,6 +279,7 @@ void CPexaroFilter::RenderLoop() {
         Turn turn;
         {
             std::unique_lock<std::mutex> lock(lock_);
+            turn.nudges = nudges_.load();
             if (pm_.mode == korvid::kStop || quit_) {
                 threadEnded_ = true;  // decided under the lock, so a new play mode restarts us
                 break;
@@ -274,7 +287,7 @@ void CPexaroFilter::RenderLoop() {
             if (!groups_.ready()) {
                 lock.unlock();
                 clock.idle = true;
-                SleepFor(10);
+                IdleFor(10, turn.nudges);
                 continue;
             }
             PickByMode(turn, clock);
@@ -295,7 +308,7 @@ void CPexaroFilter::RenderLoop() {
 
         if (!turn.picture) {
             clock.idle = true;
-            SleepFor(20);
+            IdleFor(20, turn.nudges);
             ++clock.pictures;
             continue;
         }
@@ -323,7 +336,7 @@ void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
         if (pm_.flush) {
             flushTo(groups_.ReadForwardToEnd());
         } else {
-            turn.read = groups_.ReadForward(&turn.picture);
+            turn.read = groups_.ReadOnward(false, &turn.picture);
             if (turn.picture && turn.mode == korvid::kFastForward && rsr > 1)
                 turn.speedText = QStringLiteral("%1X Search").arg(rsr);
         }
@@ -333,8 +346,7 @@ void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
         // already in reverse order and reads them forwards.
         turn.backward = rsr < 3;
         if (!pm_.flush) {
-            turn.read =
-                turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+            turn.read = groups_.ReadOnward(turn.backward, &turn.picture);
             if (turn.picture) turn.speedText = QStringLiteral("-%1X Search").arg(rsr);
         } else {
             flushTo(turn.backward ? groups_.ReadForwardToEnd() : groups_.ReadBackwardToStart());
@@ -345,8 +357,7 @@ void CPexaroFilter::PickByMode(Turn& turn, RenderClock& clock) {
         if (!pm_.stepPending) break;
         turn.backward = turn.mode == korvid::kPreviousPicture;
         if (!pm_.flush) {
-            turn.read =
-                turn.backward ? groups_.ReadBackward(&turn.picture) : groups_.ReadForward(&turn.picture);
+            turn.read = groups_.ReadOnward(turn.backward, &turn.picture);
         } else {
             flushTo(turn.backward ? groups_.ReadBackwardToStart() : groups_.ReadForwardToEnd());
             clock.hold = 4;
@@ -420,6 +431,8 @@ CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock)
                          pm_.currentInterval);
         RequestNextGroup();
         clock.exhausted = 0;
+        // A turn that only found the edge goes straight on to the new set.
+        if (!turn.picture) return Edge::StartOver;
     } else if (arrived_.exchange(false) || GroupComingIn()) {
         clock.exhausted = 0;  // a slowly paced set is still coming in
     } else if (++clock.exhausted >= kExhaustedLimit) {
@@ -479,7 +492,7 @@ bool CPexaroFilter::HoldsBack(const Turn& turn, RenderClock& clock, std::unique_
     }
     lock.unlock();
     clock.idle = true;
-    SleepFor(20);
+    IdleFor(20, turn.nudges);
     ++clock.pictures;
     return true;
 }
@@ -755,8 +768,8 @@ int CPexaroFilter::SetPlayMode(int mode) {
                          pm_.skipRateCopy, pm_.reverse ? "backwards" : "forwards", pm_.resync, pm_.flush,
                          pm_.stepPending);
         restart = !stopMode_ && threadEnded_ && display_ && !quit_;
+        Nudge();
     }
-    WakeRenderThread();
     if (restart) StartRenderThread();
     return 0;
 }

@@ -98,6 +98,7 @@ private:
         pexaro::CGroupBuffer::ReadResult read = pexaro::CGroupBuffer::kReadNone;
         bool backward = false;  // direction of a swap made this turn
         QString speedText;
+        std::uint64_t nudges = 0;  // nudge count as the turn began
         CPexaroDisplay* display = nullptr;
         std::optional<QRect> zoom, band;
         int interval = 0, startInterval = 0;
@@ -119,6 +120,11 @@ private:
     // Interruptible sleeps of the render thread; false when it must end.
     bool SleepUntil(std::chrono::steady_clock::time_point deadline);
     bool SleepFor(int ms);
+    // A sleep without a picture to show, over early when nudged after `seen`.
+    void IdleFor(int ms, std::uint64_t seen);
+    // Something the render thread waits for without a picture has happened
+    // (a group came in, the play mode changed). Lock held.
+    void Nudge();
     bool MustEnd() const;
     void WakeRenderThread();
 
@@ -185,6 +191,7 @@ private:
     std::atomic<bool> quit_{false};
     std::atomic<bool> arrived_{false};   // a picture was taken in since the render thread last looked
     std::atomic<bool> stopMode_{false};  // play mode is stop
+    std::atomic<std::uint64_t> nudges_{0};
     std::mutex wakeLock_;
     std::condition_variable wakeCv_;
 };

@@ -228,6 +228,8 @@ void CHexmoorVideoPin::loop() {
         info = i;
         buffer = makeBuffer(pool_, poolSize_, data, length);
     });
+    // The reader waits for room in the queue; there may be some now.
+    if (got) engine_.kickReader();
     if (!got) {
         if (engine_.opt.endOfFile && queue.count() == 0) {
             endOfMedia();
@@ -264,7 +266,12 @@ void CHexmoorVideoPin::deliver(GstBuffer* buffer, const EntryInfo& info) {
     korvid_picture_meta_add(buffer, info.intra, info.frameIndex, info.flags, info.mark == GroupMark::Mark);
 
     // Before the pipeline runs the sinks hold the pictures anyway (preroll).
-    if (!engine_.opt.noPacing && !info.repeat && GST_STATE(element_) == GST_STATE_PLAYING) pace();
+    // A group sent to be read backwards is shown only once it is all in and
+    // the renderer paces its pictures itself: pacing it here would only
+    // make the renderer wait for it at every group.
+    if (!engine_.opt.noPacing && !info.repeat && GST_STATE(element_) == GST_STATE_PLAYING &&
+        !engine_.sendsGroupsForReverseReading())
+        pace();
 
     // The viewer's words describe the picture in flight: set just before the push,
     // the renderer reads them as it takes this picture.

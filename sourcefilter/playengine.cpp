@@ -187,6 +187,8 @@ void CPlayEngine::latchRequest() {
     opt.leavingFastCurrent = opt.leavingFastRequested.exchange(0);
     latchedDirection_ = direction_.load();
     if (korvid::SharedByte* g = opt.groupEnd) g->store(0);
+    // Only now may the parked reader go on: it reads in the mode just taken over.
+    kickReader();
 }
 
 void CPlayEngine::wakeAll() {
@@ -278,6 +280,7 @@ bool CPlayEngine::startReader(bool handshake) {
 void CPlayEngine::stopReader() {
     std::lock_guard<std::mutex> lock(engineMutex_);
     runFlag_ = false;
+    kickReader();
     if (thread_.joinable()) thread_.join();
     running_ = false;
 }
@@ -363,6 +366,25 @@ bool CPlayEngine::fastMode(int direction) const {
 
 void CPlayEngine::idle(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void CPlayEngine::idleUnlessKicked(int ms) {
+    std::unique_lock<std::mutex> lock(kickMutex_);
+    const std::uint64_t seen = kicks_;
+    kickCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return kicks_ != seen || !runFlag_; });
+}
+
+void CPlayEngine::kickReader() {
+    {
+        std::lock_guard<std::mutex> lock(kickMutex_);
+        ++kicks_;
+    }
+    kickCv_.notify_all();
+}
+
+bool CPlayEngine::sendsGroupsForReverseReading() const {
+    const std::uint8_t mode = opt.currentMode;
+    return mode == kPreviousPicture || (mode == kRewind && !fastMode(-1));
+}
+
 // Stop, a pending jump, the fast handler, a reset request and the parked
 // state, as every trick-play handler starts; true when the pass ends there.
 bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
@@ -378,7 +400,7 @@ bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
     }
     if (opt.resetRequest.exchange(false)) opt.parked = false;
     if (opt.parked) {
-        idle(parkedMs);
+        idleUnlessKicked(parkedMs);
         return true;
     }
     return false;
@@ -583,7 +605,7 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
     Pass early;
     if (handlerPrologue(+1, 33, early)) return early;
     if (video_.count() > 1) {
-        idle(10);
+        idleUnlessKicked(10);
         return Pass::Continue;
     }
     // The last group went out whole and the next one forwards is asked for.
@@ -607,7 +629,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     Pass early;
     if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() > 1) {
-        idle(10);
+        idleUnlessKicked(10);
         return Pass::Continue;
     }
     turnAtEnd();
@@ -814,7 +836,7 @@ CPlayEngine::Pass CPlayEngine::gopForwardPass() {
     const int queued = video_.count();
     if (queued >= 2) {
         if (queued >= 11) opt.parked = true;
-        else idle(10);
+        else idleUnlessKicked(10);
         return Pass::Continue;
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
@@ -844,7 +866,7 @@ CPlayEngine::Pass CPlayEngine::gopBackwardPass() {
     Pass early;
     if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() >= 2) {
-        idle(10);
+        idleUnlessKicked(10);
         return Pass::Continue;
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);

@@ -158,6 +158,12 @@ public:
     void latchRequest();
     // Wakes every wait of the pads (shutdown).
     void wakeAll();
+    // Ends the reader's current poll early: the next group's request was
+    // taken over, or the video pad took a picture from its queue.
+    void kickReader();
+    // The groups now being sent are read backwards by the renderer, which
+    // then needs each one whole before it can show any of it.
+    bool sendsGroupsForReverseReading() const;
 
     // Facts of a picture about to be delivered: time stamp, GPS words, event
     // mark, motion map and frame index go into the viewer's words and the
@@ -189,6 +195,8 @@ private:
     bool stopNow() const;
     bool fastMode(int direction) const;
     void idle(int ms);
+    // As idle(), but over as soon as kickReader() is called.
+    void idleUnlessKicked(int ms);
     bool takeJump(Pass& result);
     bool handlerPrologue(int direction, int parkedMs, Pass& result);
     long leavingFastGops(std::uint8_t leaving) const;
@@ -237,6 +245,10 @@ private:
     std::atomic<bool> jumpPending_{false};
     std::atomic<std::uint8_t> direction_{0};  // 0 forward, 1 backward
     std::atomic<std::uint8_t> latchedDirection_{0};
+
+    std::mutex kickMutex_;
+    std::condition_variable kickCv_;
+    std::uint64_t kicks_ = 0;
 
     std::mutex hs_;
     std::condition_variable hsCv_;

@@ -508,11 +508,22 @@ void CLumacastCtrl::Private::StopThreads() {
 void CLumacastCtrl::Private::FrameRequestLoop() {
     if (playMode_ == korvid::kStop) return;
     for (;;) {
-        frameRequest_.wait();
+        frameRequest_.waitSet();
+        requestOnItsWay_ = true;  // marked before it is taken: a turn always sees one or the other
+        frameRequest_.wait();     // set, so this only takes it
         if (playMode_ == korvid::kStop) break;
         GST_DEBUG("frame request: the renderer asks for the next group");
+        // A source waiting at a group end takes the request over by clearing
+        // the group-end byte; until then a mode change would still go with
+        // this request.
+        const bool waiting = words_.groupEnd.load() == 1;
         if (korvid::IHexmoorControl* hex = threadHex_.load()) hex->ResumeReading();
+        const std::int64_t giveUp = SteadyMs() + 500;
+        while (waiting && words_.groupEnd.load() == 1 && playMode_ != korvid::kStop && SteadyMs() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        requestOnItsWay_ = false;
     }
+    requestOnItsWay_ = false;
 }
 
 void CLumacastCtrl::Private::MediaStopLoop() {
@@ -675,7 +686,10 @@ void CLumacastCtrl::Private::TurnTick() {
     if (!turnMode_) return;
     const bool late = SteadyMs() >= turnDeadline_;
     if (turnPhase_ == 0) {
-        if (words_.groupEnd.load() != 1 && !late) return;
+        // The source must wait at a group end with no request on its way,
+        // or the turn would go with the group just asked for.
+        const bool asked = requestOnItsWay_ || frameRequest_.isSet();
+        if ((asked || words_.groupEnd.load() != 1) && !late) return;
         if (turnMode_ == kPlayTurn) {
             CancelTurn();
             ApplyMode(korvid::kPlay);

@@ -81,6 +81,9 @@ struct CLumacastCtrl::Private : public IPexaroPresentationTarget {
     korvid::SharedWords words_;
     korvid::Event mediaStop_;
     korvid::Event frameRequest_;
+    // The frame request thread has taken a request and the source has not
+    // yet taken it over at its group end.
+    std::atomic<bool> requestOnItsWay_{false};
     korvid::Event firstFrame_;
     std::thread frameThread_;
     std::thread stopThread_;

@@ -155,13 +155,14 @@ TEST_P(RewindSlow, ShowsEveryPictureInReverse) {
     // The set on screen is rewound to its start while the group the play
     // asked for is still on its way: a request now would reach a source
     // that is reading, so none is made until that group is in.
-    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
+    ASSERT_TRUE(p.target().WaitForCount(44)) << Describe(p.target().Frames());
     EXPECT_FALSE(p.frameRequest().isSet());
     p.StartFeeding(AfterTheGroupInFlight({Group(200, 15, {0}), Group(300, 15, {0, 6})}));
-    // The current group backwards first, then each later one, sync pictures
-    // (the groups' first, and 306) included.
+    // The current group backwards from the picture before the one on screen
+    // (114 is not shown again), then each later one, sync pictures (the
+    // groups' first, and 306) included.
     const auto expected =
-        Concat({Reversed(Range(100, 114)), Reversed(Range(200, 214)), Reversed(Range(300, 314))});
+        Concat({Reversed(Range(100, 113)), Reversed(Range(200, 214)), Reversed(Range(300, 314))});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
     EXPECT_TRUE(p.WaitFeedingDone());
     auto log = p.target().Log();
@@ -199,17 +200,17 @@ TEST_P(RewindFast, ShowsOnlySyncPictures) {
     groups.push_back(Group(300, 15, {0, 5, 10}));
     groups.push_back(Group(400, 15, {0, 5, 10}));
     groups.push_back(Group(500, 15, {0, 3, 9, 14}));
-    p.target().HoldAt(46);  // 214, the first picture of the group that follows the rewind's request
+    p.target().HoldAt(45);  // 214, the first picture of the group that follows the rewind's request
     p.StartFeeding(groups);
     p.target().Release();
-    ASSERT_TRUE(p.target().WaitForCount(46)) << Describe(p.target().Frames());
+    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
     EXPECT_EQ(p.target().Log().back().frame, 214u);
     p.words().skipRate = rate;
     p.control()->SetPlayMode(korvid::kRewind);
     p.control()->Sync();
     p.target().Release();
 
-    const auto expected = Concat({Reversed(Range(100, 114)),
+    const auto expected = Concat({Reversed(Range(100, 113)),
                                   Reversed(Range(200, 214)),
                                   {300, 305, 310, 400, 405, 410, 500, 503, 509, 514}});
     ASSERT_TRUE(p.target().WaitForCount(30 + expected.size())) << Describe(p.target().Frames());
@@ -236,11 +237,12 @@ TEST_F(Presentation, RewindShowsPicturesWithoutASyncAnswerToo) {
     p.StartFeeding({a, b});
     ASSERT_TRUE(p.target().WaitForCount(30));
     p.control()->SetPlayMode(korvid::kRewind);
-    // All of them backwards, the first one with the start of the set.
-    ASSERT_TRUE(p.target().WaitForCount(45)) << Describe(p.target().Frames());
+    // All of them backwards from the one before the picture on screen, the
+    // first one with the start of the set.
+    ASSERT_TRUE(p.target().WaitForCount(44)) << Describe(p.target().Frames());
     EXPECT_TRUE(p.target().QuietFor(200ms));
     auto frames = p.target().Frames();
-    EXPECT_EQ(std::vector<std::uint32_t>(frames.begin() + 30, frames.end()), Reversed(Range(100, 114)));
+    EXPECT_EQ(std::vector<std::uint32_t>(frames.begin() + 30, frames.end()), Reversed(Range(100, 113)));
 }
 
 TEST_F(Presentation, FastForwardShowsEveryPictureWithTheSpeedText) {
@@ -287,9 +289,9 @@ TEST_F(Presentation, PreviousAndNextPictureShowExactlyOnePicturePerRequest) {
     p.control()->SetPlayMode(korvid::kPause);
     EXPECT_TRUE(p.target().QuietFor(100ms));
 
-    // Backwards from the end: the last picture again, then one earlier
-    // picture a step, the sync picture 112 among them.
-    const std::vector<std::uint32_t> back = {114, 113, 112, 111, 110};
+    // Backwards from the end: one earlier picture a step, the sync picture
+    // 112 among them; turning round shows no picture twice.
+    const std::vector<std::uint32_t> back = {113, 112, 111, 110, 109};
     for (size_t i = 0; i < back.size(); ++i) {
         p.control()->SetPlayMode(korvid::kPreviousPicture);
         ASSERT_TRUE(p.target().WaitForCount(31 + i)) << "step " << i;

@@ -132,6 +132,27 @@ TEST(Rewind, DeliversTheGopsFromTheCurrentOneBackwards) {
     EXPECT_EQ(openers, (std::vector<long>{30, 25, 20, 15, 10, 5, 0}));
 }
 
+TEST(Rewind, GroupsForReadingBackwardsAreNotHeldToTheRecordingsRate) {
+    testrec::TempDir dir;
+    Config s;
+    s.path = writeRecording(dir, "rewpaced.qmr3", smallRecording(10, 5, 4));  // 8 GOPs
+    s.fps = 1;  // paced, three groups of five would take a quarter of a minute
+    s.noPacing = false;
+    s.mode = korvid::kRewind;
+    s.startGop = 6;
+    Harness h(s);
+    ASSERT_TRUE(h.start());
+    // The renderer shows such a group only once all of it is in, and paces
+    // its pictures itself.
+    ASSERT_TRUE(h.waitGroupEnds(3, seconds(8))) << h.groupEnds();
+    const auto expected = rewindOrder(40, 5, 6);
+    const auto frames = h.frames();
+    ASSERT_GE(frames.size(), 15u);
+    EXPECT_EQ(std::vector<long>(frames.begin(), frames.begin() + 15),
+              (std::vector<long>(expected.begin(), expected.begin() + 15)));
+    EXPECT_TRUE(h.stopWithin(seconds(5)));
+}
+
 TEST(Rewind, TurnsBackDuringPlay) {
     testrec::TempDir dir;
     Config s;
