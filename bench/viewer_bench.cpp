@@ -113,10 +113,18 @@ public:
         for (int i = 0; i < 20 && !at(last()); ++i) {
             const long from = last();
             const std::size_t mark = count();
+            // Taken before the command: the picture may be on screen before it returns.
+            const auto since = Clock::now();
             ctl.SeekToNextFrame();
             if (waitFor(
-                    mark, Clock::now(), [&](long f) { return f == from + 1; }, 3s) < 0)
+                    mark, since, [&](long f) { return f == from + 1; }, 3s) < 0) {
+                if (std::getenv("VIEWER_BENCH_DEBUG")) {
+                    std::printf("step from %ld:", from);
+                    for (const auto& c : changesFrom(mark)) std::printf(" %ld", c.second);
+                    std::printf("\n");
+                }
                 return false;
+            }
             settle(100ms);
         }
         return at(last());

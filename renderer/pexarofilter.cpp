@@ -98,6 +98,8 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
                              groups_.readCount());
             RequestNextGroup();
         }
+        // A render thread idling for want of a set sees this one at once.
+        WakeRenderThread();
     }
     return GST_FLOW_OK;
 }
@@ -204,8 +206,18 @@ void CPexaroFilter::OnStateChange(GstStateChange transition) {
 bool CPexaroFilter::MustEnd() const { return quit_.load() || stopMode_.load(); }
 
 void CPexaroFilter::WakeRenderThread() {
-    { std::lock_guard<std::mutex> lock(wakeLock_); }
+    {
+        std::lock_guard<std::mutex> lock(wakeLock_);
+        ++wakes_;
+    }
     wakeCv_.notify_all();
+}
+
+bool CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(wakeLock_);
+    wakeCv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
+                     [&] { return MustEnd() || wakes_.load() != seen; });
+    return !MustEnd();
 }
 
 bool CPexaroFilter::SleepUntil(std::chrono::steady_clock::time_point deadline) {
@@ -272,9 +284,10 @@ void CPexaroFilter::RenderLoop() {
                 break;
             }
             if (!groups_.ready()) {
+                const std::uint64_t seen = wakes_.load();
                 lock.unlock();
                 clock.idle = true;
-                SleepFor(10);
+                IdleFor(10, seen);
                 continue;
             }
             PickByMode(turn, clock);
@@ -291,11 +304,13 @@ void CPexaroFilter::RenderLoop() {
             }
             turn.interval = pm_.currentInterval;
             turn.startInterval = startInterval_;
+            turn.wakes = wakes_.load();
         }
 
         if (!turn.picture) {
             clock.idle = true;
-            SleepFor(20);
+            // A set swapped in just now has its first picture ready.
+            if (!turn.swapped) IdleFor(20, turn.wakes);
             ++clock.pictures;
             continue;
         }
@@ -412,6 +427,7 @@ CPexaroFilter::Edge CPexaroFilter::AtReadSetEdge(Turn& turn, RenderClock& clock)
         renderSkipRate_ = SharedSkipRate();
         if (turn.mode == korvid::kRewind) turn.backward = renderSkipRate_ < 3;
         groups_.Swap(turn.backward);
+        turn.swapped = true;
         pm_.currentInterval = IntervalForSkipRate(baseInterval_, renderSkipRate_, slowMode_);
         pm_.request = false;
         GST_DEBUG_OBJECT(element_,

@@ -101,6 +101,8 @@ private:
         CPexaroDisplay* display = nullptr;
         std::optional<QRect> zoom, band;
         int interval = 0, startInterval = 0;
+        bool swapped = false;     // a new read set was swapped in this turn
+        std::uint64_t wakes = 0;  // wake-ups counted when the turn looked at the groups
     };
     enum class Edge { Go, StartOver };
 
@@ -119,6 +121,8 @@ private:
     // Interruptible sleeps of the render thread; false when it must end.
     bool SleepUntil(std::chrono::steady_clock::time_point deadline);
     bool SleepFor(int ms);
+    // A sleep without a picture to show, ended early by a wake-up counted after `seen`.
+    bool IdleFor(int ms, std::uint64_t seen);
     bool MustEnd() const;
     void WakeRenderThread();
 
@@ -187,4 +191,5 @@ private:
     std::atomic<bool> stopMode_{false};  // play mode is stop
     std::mutex wakeLock_;
     std::condition_variable wakeCv_;
+    std::atomic<std::uint64_t> wakes_{0};  // raised under wakeLock_
 };

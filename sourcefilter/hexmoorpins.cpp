@@ -163,6 +163,7 @@ void CHexmoorVideoPin::reset() {
     nextPts_ = 0;
     frameCounter_ = 0;
     restartPacing_ = true;
+    burst_ = false;
     emptyWaits_ = 0;
     const VideoFormat f = engine_.videoFormat();
     frameDuration_ = f.frameDuration;
@@ -243,6 +244,7 @@ void CHexmoorVideoPin::loop() {
         return;
     }
     emptyWaits_ = 0;
+    engine_.videoTaken();
     if (!buffer) return;
     // The parameter sets go first, just before the first picture: without
     // pictures the decoder gets nothing at all.
@@ -263,8 +265,23 @@ void CHexmoorVideoPin::deliver(GstBuffer* buffer, const EntryInfo& info) {
     firstPicture_ = false;
     korvid_picture_meta_add(buffer, info.intra, info.frameIndex, info.flags, info.mark == GroupMark::Mark);
 
+    // The first group after a start or a jump goes out as fast as it is
+    // taken: the renderer shows nothing before it has a whole group, and
+    // paces the pictures itself. Pacing counts from the next group on, which
+    // then arrives while this one is on screen.
+    if (info.burst) burst_ = true;
+    // A single step shows one picture per command: the group it needs is
+    // wanted at once, not at the recording's rate.
+    const std::uint8_t mode = engine_.opt.currentMode;
+    const bool stepping = mode == korvid::kNextPicture || mode == korvid::kPreviousPicture;
     // Before the pipeline runs the sinks hold the pictures anyway (preroll).
-    if (!engine_.opt.noPacing && !info.repeat && GST_STATE(element_) == GST_STATE_PLAYING) pace();
+    if (!engine_.opt.noPacing && !info.repeat && !burst_ && !stepping &&
+        GST_STATE(element_) == GST_STATE_PLAYING)
+        pace();
+    if (burst_ && info.mark == GroupMark::Mark) {
+        burst_ = false;
+        restartPacing_ = true;
+    }
 
     // The viewer's words describe the picture in flight: set just before the push,
     // the renderer reads them as it takes this picture.

@@ -126,6 +126,7 @@ void CPlayEngine::setStartPos(std::int32_t gop) {
     audio_.renew();
     startGop_ = std::max<std::int32_t>(0, gop);
     jumpPending_ = true;
+    poke();
 }
 
 void CPlayEngine::setMagic(std::uint8_t code1, std::uint8_t code2, std::uint8_t code3) {
@@ -138,6 +139,7 @@ void CPlayEngine::setMagic(std::uint8_t code1, std::uint8_t code2, std::uint8_t 
 void CPlayEngine::requestMode(std::uint8_t mode, std::int32_t skipRate) {
     if (mode == kStop) {
         opt.requestedMode = kStop;
+        poke();
         return;
     }
     if (mode == kPlay || mode == kFastForward || mode == korvid::kNextPicture) direction_ = 0;
@@ -167,6 +169,22 @@ void CPlayEngine::resumeReading() {
     hsCv_.notify_all();
 }
 
+void CPlayEngine::poke() {
+    {
+        std::lock_guard<std::mutex> lock(idleMutex_);
+        ++pokes_;
+    }
+    idleCv_.notify_all();
+}
+
+void CPlayEngine::videoTaken() {
+    {
+        std::lock_guard<std::mutex> lock(idleMutex_);
+        ++takes_;
+    }
+    idleCv_.notify_all();
+}
+
 void CPlayEngine::beginGroupEnd() {
     std::lock_guard<std::mutex> lock(hs_);
     awaiting_ = true;
@@ -187,10 +205,13 @@ void CPlayEngine::latchRequest() {
     opt.leavingFastCurrent = opt.leavingFastRequested.exchange(0);
     latchedDirection_ = direction_.load();
     if (korvid::SharedByte* g = opt.groupEnd) g->store(0);
+    // Only now may the parked reader go on: it reads in the mode just latched.
+    poke();
 }
 
 void CPlayEngine::wakeAll() {
     hsCv_.notify_all();
+    poke();
     video_.dataEvent().set();
     audio_.dataEvent().set();
 }
@@ -278,6 +299,7 @@ bool CPlayEngine::startReader(bool handshake) {
 void CPlayEngine::stopReader() {
     std::lock_guard<std::mutex> lock(engineMutex_);
     runFlag_ = false;
+    poke();
     if (thread_.joinable()) thread_.join();
     running_ = false;
 }
@@ -305,6 +327,7 @@ void CPlayEngine::readerMain() {
     } else {
         trailer_ = rd.hasTrailer();
         jumpPending_ = false;
+        burstNext_ = handshake_;
         const long start = singleGop_ ? 0 : long(startGop_.load());
         if (!positionAt(start, true)) {
             finish(ReadEnd::EndOfData);
@@ -345,6 +368,8 @@ CPlayEngine::Pass CPlayEngine::failRead(Status st, std::uint64_t offset) {
 }
 
 CPlayEngine::Pass CPlayEngine::dispatch() {
+    passPokes_ = pokes_.load();
+    passTakes_ = takes_.load();
     if (!handshake_) return straightPass();
     const bool back = isBackward(opt.currentMode);
     if (gopMode_) return back ? gopBackwardPass() : gopForwardPass();
@@ -363,6 +388,16 @@ bool CPlayEngine::fastMode(int direction) const {
 
 void CPlayEngine::idle(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// A poke since the pass began ends the wait: whatever the pass waited for may
+// have come already. Parked, only a latched request or a jump is worth a
+// look; pictures taken from the queue only matter to a reader waiting for room.
+void CPlayEngine::idleUnlessPoked(int ms, bool forRoom) {
+    std::unique_lock<std::mutex> lock(idleMutex_);
+    idleCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return pokes_.load() != passPokes_ || (forRoom && takes_.load() != passTakes_) || !runFlag_;
+    });
+}
+
 // Stop, a pending jump, the fast handler, a reset request and the parked
 // state, as every trick-play handler starts; true when the pass ends there.
 bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
@@ -378,7 +413,7 @@ bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
     }
     if (opt.resetRequest.exchange(false)) opt.parked = false;
     if (opt.parked) {
-        idle(parkedMs);
+        idleUnlessPoked(parkedMs, false);
         return true;
     }
     return false;
@@ -421,6 +456,7 @@ bool CPlayEngine::takeJump(Pass& result) {
     if (!jumpPending_.exchange(false)) return false;
     dropHeld();
     atEnd_ = false;
+    burstNext_ = handshake_;
     const bool reading = !fresh_;
     const long target = singleGop_ ? 0 : long(startGop_.load());
     if (!positionAt(target, true)) {
@@ -506,6 +542,14 @@ void CPlayEngine::queueAudio(const Pkt& pk) {
 
 void CPlayEngine::queueVideo(const EntryInfo& info, const std::uint8_t* data, std::uint32_t length) {
     if (length == 0) return;
+    if (burstNext_) {
+        // Until this group is in, nothing is on screen to pace against.
+        burstNext_ = false;
+        EntryInfo first = info;
+        first.burst = true;
+        video_.put(first, data, length);
+        return;
+    }
     video_.put(info, data, length);
 }
 
@@ -583,7 +627,7 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
     Pass early;
     if (handlerPrologue(+1, 33, early)) return early;
     if (video_.count() > 1) {
-        idle(10);
+        idleUnlessPoked(10, true);
         return Pass::Continue;
     }
     // The last group went out whole and the next one forwards is asked for.
