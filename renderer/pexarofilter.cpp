@@ -284,6 +284,19 @@ void CPexaroFilter::RenderLoop() {
                 break;
             }
             if (!groups_.ready()) {
+                if (PickEarlyPicture(turn, clock)) {
+                    clock.early = turn.picture;
+                    turn.display = display_.get();
+                    turn.zoom = zoom_;
+                    turn.band = band_;
+                    turn.interval = pm_.currentInterval;
+                    turn.startInterval = startInterval_;
+                    lock.unlock();
+                    Present(turn, clock);
+                    Pace(turn, clock);
+                    ++clock.pictures;
+                    continue;
+                }
                 const std::uint64_t seen = wakes_.load();
                 lock.unlock();
                 clock.idle = true;
@@ -291,7 +304,10 @@ void CPexaroFilter::RenderLoop() {
                 continue;
             }
             PickByMode(turn, clock);
-            const bool shown = ComposeUnlessSkipped(turn);
+            // The picture shown before its group was in is not shown twice.
+            const bool again = turn.picture && turn.picture == clock.early;
+            if (turn.picture) clock.early = nullptr;
+            const bool shown = !again && ComposeUnlessSkipped(turn);
             if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
             AdaptBlockRate(turn.mode, clock);
             if (turn.picture && !shown) continue;
@@ -319,6 +335,22 @@ void CPexaroFilter::RenderLoop() {
         ++clock.pictures;
     }
     GST_DEBUG_OBJECT(element_, "render thread ends");
+}
+
+// Lock held. Opening: nothing has been shown yet and no set is in, but the
+// first picture of the group coming in is there. It is shown now rather than
+// when the whole group has been decoded; the read set later passes it over.
+bool CPexaroFilter::PickEarlyPicture(Turn& turn, const RenderClock& clock) {
+    if (!clock.firstPresent || clock.early || pm_.mode != korvid::kPlay || !display_) return false;
+    GroupSlot* first = groups_.FirstWritten();
+    if (!first) return false;
+    turn.mode = pm_.mode;
+    turn.picture = first;
+    display_->SetComposition(first->image);
+    // Where the read position will be once the set is in and this picture read.
+    if (korvid::SharedWord* index = pictureIndex_.load()) index->store(1);
+    GST_DEBUG_OBJECT(element_, "first picture shown before its group is in");
+    return true;
 }
 
 // Lock held. The next picture of the read set by play mode; `backward` is the

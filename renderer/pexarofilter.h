@@ -90,6 +90,7 @@ private:
         bool idle = true;             // turns without a picture since the last one shown
         bool firstPresent = true;
         bool firstBlock = true;
+        const pexaro::GroupSlot* early = nullptr;  // shown before its group was in
     };
     // What one turn of the render thread decided.
     struct Turn {
@@ -107,6 +108,7 @@ private:
     enum class Edge { Go, StartOver };
 
     void RenderLoop();
+    bool PickEarlyPicture(Turn& turn, const RenderClock& clock);
     void PickByMode(Turn& turn, RenderClock& clock);
     bool ShowsPicture(std::uint8_t mode, int renderSkipRate, int syncAnswer) const;
     bool ComposeUnlessSkipped(Turn& turn);
