@@ -304,9 +304,11 @@ void CPexaroFilter::RenderLoop() {
                 continue;
             }
             PickByMode(turn, clock);
-            // The picture shown before its group was in is not shown twice.
+            // The picture shown before its group was in is not shown twice:
+            // it is the first one read once the set is in. Later reads of its
+            // slot hold other pictures.
             const bool again = turn.picture && turn.picture == clock.early;
-            if (turn.picture) clock.early = nullptr;
+            clock.early = nullptr;
             const bool shown = !again && ComposeUnlessSkipped(turn);
             if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
             AdaptBlockRate(turn.mode, clock);
