@@ -47,6 +47,11 @@ public:
     int readPosition() const { return readPos_; }
     int readCount() const { return sets_[readSet_].count; }
     int writeCount() const { return sets_[1 - readSet_].count; }
+    // The first picture taken into the write set, or nullptr.
+    GroupSlot* FirstWritten() {
+        Set& w = sets_[1 - readSet_];
+        return w.count > 0 ? &w.pictures[0] : nullptr;
+    }
 
 private:
     struct Set {

@@ -98,7 +98,8 @@ GstFlowReturn CPexaroFilter::Receive(GstBuffer* buffer) {
                              groups_.readCount());
             RequestNextGroup();
         }
-        Nudge();
+        // A render thread idling for want of a set sees this one at once.
+        WakeRenderThread();
     }
     return GST_FLOW_OK;
 }
@@ -205,8 +206,18 @@ void CPexaroFilter::OnStateChange(GstStateChange transition) {
 bool CPexaroFilter::MustEnd() const { return quit_.load() || stopMode_.load(); }
 
 void CPexaroFilter::WakeRenderThread() {
-    { std::lock_guard<std::mutex> lock(wakeLock_); }
+    {
+        std::lock_guard<std::mutex> lock(wakeLock_);
+        ++wakes_;
+    }
     wakeCv_.notify_all();
+}
+
+bool CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(wakeLock_);
+    wakeCv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
+                     [&] { return MustEnd() || wakes_.load() != seen; });
+    return !MustEnd();
 }
 
 bool CPexaroFilter::SleepUntil(std::chrono::steady_clock::time_point deadline) {
@@ -217,17 +228,6 @@ bool CPexaroFilter::SleepUntil(std::chrono::steady_clock::time_point deadline) {
 
 bool CPexaroFilter::SleepFor(int ms) {
     return SleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(ms, 0)));
-}
-
-void CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
-    std::unique_lock<std::mutex> lock(wakeLock_);
-    wakeCv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
-                     [&] { return MustEnd() || nudges_.load() != seen; });
-}
-
-void CPexaroFilter::Nudge() {
-    ++nudges_;
-    WakeRenderThread();
 }
 
 void CPexaroFilter::StartRenderThread() {
@@ -279,19 +279,37 @@ void CPexaroFilter::RenderLoop() {
         Turn turn;
         {
             std::unique_lock<std::mutex> lock(lock_);
-            turn.nudges = nudges_.load();
+            turn.wakes = wakes_.load();
             if (pm_.mode == korvid::kStop || quit_) {
                 threadEnded_ = true;  // decided under the lock, so a new play mode restarts us
                 break;
             }
             if (!groups_.ready()) {
+                if (PickEarlyPicture(turn, clock)) {
+                    clock.early = turn.picture;
+                    turn.display = display_.get();
+                    turn.zoom = zoom_;
+                    turn.band = band_;
+                    turn.interval = pm_.currentInterval;
+                    turn.startInterval = startInterval_;
+                    lock.unlock();
+                    Present(turn, clock);
+                    Pace(turn, clock);
+                    ++clock.pictures;
+                    continue;
+                }
                 lock.unlock();
                 clock.idle = true;
-                IdleFor(10, turn.nudges);
+                IdleFor(10, turn.wakes);
                 continue;
             }
             PickByMode(turn, clock);
-            const bool shown = ComposeUnlessSkipped(turn);
+            // The picture shown before its group was in is not shown twice:
+            // it is the first one read once the set is in. Later reads of its
+            // slot hold other pictures.
+            const bool again = turn.picture && turn.picture == clock.early;
+            clock.early = nullptr;
+            const bool shown = !again && ComposeUnlessSkipped(turn);
             if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
             AdaptBlockRate(turn.mode, clock);
             if (turn.picture && !shown) continue;
@@ -308,7 +326,7 @@ void CPexaroFilter::RenderLoop() {
 
         if (!turn.picture) {
             clock.idle = true;
-            IdleFor(20, turn.nudges);
+            IdleFor(20, turn.wakes);
             ++clock.pictures;
             continue;
         }
@@ -317,6 +335,22 @@ void CPexaroFilter::RenderLoop() {
         ++clock.pictures;
     }
     GST_DEBUG_OBJECT(element_, "render thread ends");
+}
+
+// Lock held. Opening: nothing has been shown yet and no set is in, but the
+// first picture of the group coming in is there. It is shown now rather than
+// when the whole group has been decoded; the read set later passes it over.
+bool CPexaroFilter::PickEarlyPicture(Turn& turn, const RenderClock& clock) {
+    if (!clock.firstPresent || clock.early || pm_.mode != korvid::kPlay || !display_) return false;
+    GroupSlot* first = groups_.FirstWritten();
+    if (!first) return false;
+    turn.mode = pm_.mode;
+    turn.picture = first;
+    display_->SetComposition(first->image);
+    // Where the read position will be once the set is in and this picture read.
+    if (korvid::SharedWord* index = pictureIndex_.load()) index->store(1);
+    GST_DEBUG_OBJECT(element_, "first picture shown before its group is in");
+    return true;
 }
 
 // Lock held. The next picture of the read set by play mode; `backward` is the
@@ -492,7 +526,7 @@ bool CPexaroFilter::HoldsBack(const Turn& turn, RenderClock& clock, std::unique_
     }
     lock.unlock();
     clock.idle = true;
-    IdleFor(20, turn.nudges);
+    IdleFor(20, turn.wakes);
     ++clock.pictures;
     return true;
 }
@@ -768,8 +802,8 @@ int CPexaroFilter::SetPlayMode(int mode) {
                          pm_.skipRateCopy, pm_.reverse ? "backwards" : "forwards", pm_.resync, pm_.flush,
                          pm_.stepPending);
         restart = !stopMode_ && threadEnded_ && display_ && !quit_;
-        Nudge();
     }
+    WakeRenderThread();
     if (restart) StartRenderThread();
     return 0;
 }

@@ -90,6 +90,7 @@ private:
         bool idle = true;             // turns without a picture since the last one shown
         bool firstPresent = true;
         bool firstBlock = true;
+        const pexaro::GroupSlot* early = nullptr;  // shown before its group was in
     };
     // What one turn of the render thread decided.
     struct Turn {
@@ -98,14 +99,15 @@ private:
         pexaro::CGroupBuffer::ReadResult read = pexaro::CGroupBuffer::kReadNone;
         bool backward = false;  // direction of a swap made this turn
         QString speedText;
-        std::uint64_t nudges = 0;  // nudge count as the turn began
         CPexaroDisplay* display = nullptr;
         std::optional<QRect> zoom, band;
         int interval = 0, startInterval = 0;
+        std::uint64_t wakes = 0;  // wake-ups counted as the turn began
     };
     enum class Edge { Go, StartOver };
 
     void RenderLoop();
+    bool PickEarlyPicture(Turn& turn, const RenderClock& clock);
     void PickByMode(Turn& turn, RenderClock& clock);
     bool ShowsPicture(std::uint8_t mode, int renderSkipRate, int syncAnswer) const;
     bool ComposeUnlessSkipped(Turn& turn);
@@ -120,11 +122,8 @@ private:
     // Interruptible sleeps of the render thread; false when it must end.
     bool SleepUntil(std::chrono::steady_clock::time_point deadline);
     bool SleepFor(int ms);
-    // A sleep without a picture to show, over early when nudged after `seen`.
-    void IdleFor(int ms, std::uint64_t seen);
-    // Something the render thread waits for without a picture has happened
-    // (a group came in, the play mode changed). Lock held.
-    void Nudge();
+    // A sleep without a picture to show, ended early by a wake-up counted after `seen`.
+    bool IdleFor(int ms, std::uint64_t seen);
     bool MustEnd() const;
     void WakeRenderThread();
 
@@ -191,7 +190,7 @@ private:
     std::atomic<bool> quit_{false};
     std::atomic<bool> arrived_{false};   // a picture was taken in since the render thread last looked
     std::atomic<bool> stopMode_{false};  // play mode is stop
-    std::atomic<std::uint64_t> nudges_{0};
     std::mutex wakeLock_;
     std::condition_variable wakeCv_;
+    std::atomic<std::uint64_t> wakes_{0};  // raised under wakeLock_
 };

@@ -163,6 +163,7 @@ void CHexmoorVideoPin::reset() {
     nextPts_ = 0;
     frameCounter_ = 0;
     restartPacing_ = true;
+    burst_ = false;
     emptyWaits_ = 0;
     const VideoFormat f = engine_.videoFormat();
     frameDuration_ = f.frameDuration;
@@ -228,8 +229,6 @@ void CHexmoorVideoPin::loop() {
         info = i;
         buffer = makeBuffer(pool_, poolSize_, data, length);
     });
-    // The reader waits for room in the queue; there may be some now.
-    if (got) engine_.kickReader();
     if (!got) {
         if (engine_.opt.endOfFile && queue.count() == 0) {
             endOfMedia();
@@ -245,6 +244,7 @@ void CHexmoorVideoPin::loop() {
         return;
     }
     emptyWaits_ = 0;
+    engine_.videoTaken();
     if (!buffer) return;
     // The parameter sets go first, just before the first picture: without
     // pictures the decoder gets nothing at all.
@@ -265,13 +265,26 @@ void CHexmoorVideoPin::deliver(GstBuffer* buffer, const EntryInfo& info) {
     firstPicture_ = false;
     korvid_picture_meta_add(buffer, info.intra, info.frameIndex, info.flags, info.mark == GroupMark::Mark);
 
+    // The first group after a start or a jump goes out as fast as it is
+    // taken: the renderer shows nothing before it has a whole group, and
+    // paces the pictures itself. Pacing counts from the next group on, which
+    // then arrives while this one is on screen.
+    if (info.burst) burst_ = true;
+    // A single step shows one picture per command: the group it needs is
+    // wanted at once, not at the recording's rate.
+    const std::uint8_t mode = engine_.opt.currentMode;
+    const bool stepping = mode == korvid::kNextPicture || mode == korvid::kPreviousPicture;
     // Before the pipeline runs the sinks hold the pictures anyway (preroll).
     // A group sent to be read backwards is shown only once it is all in and
     // the renderer paces its pictures itself: pacing it here would only
-    // make the renderer wait for it at every group.
-    if (!engine_.opt.noPacing && !info.repeat && GST_STATE(element_) == GST_STATE_PLAYING &&
-        !engine_.sendsGroupsForReverseReading())
-        pace();
+    // make the renderer wait for it at every group. After pictures sent
+    // unpaced, pacing counts afresh from the next paced one.
+    const bool unpaced = burst_ || stepping || engine_.sendsGroupsForReverseReading();
+    if (!engine_.opt.noPacing && !info.repeat && GST_STATE(element_) == GST_STATE_PLAYING) {
+        if (unpaced) restartPacing_ = true;
+        else pace();
+    }
+    if (burst_ && info.mark == GroupMark::Mark) burst_ = false;
 
     // The viewer's words describe the picture in flight: set just before the push,
     // the renderer reads them as it takes this picture.

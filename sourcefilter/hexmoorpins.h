@@ -83,6 +83,7 @@ private:
     std::atomic<qmr3::ParamSetFamily> family_{qmr3::ParamSetFamily::B};
     std::atomic<bool> highSpeed_{false};
     std::atomic<bool> restartPacing_{true};
+    bool burst_ = false;  // delivering the first group after a start or a jump
     bool parameterSetsSent_ = false;
     bool firstPicture_ = true;
     GstClockTime nextPts_ = 0;

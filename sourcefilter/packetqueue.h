@@ -34,6 +34,7 @@ struct EntryInfo {
     bool intra = false;
     GroupMark mark = GroupMark::None;
     bool repeat = false;  // the same picture was queued just before: not paced
+    bool burst = false;   // first picture after a start or a jump: its group goes out unpaced
     std::uint64_t fileOffset = 0;
 };
 

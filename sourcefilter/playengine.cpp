@@ -126,6 +126,7 @@ void CPlayEngine::setStartPos(std::int32_t gop) {
     audio_.renew();
     startGop_ = std::max<std::int32_t>(0, gop);
     jumpPending_ = true;
+    poke();
 }
 
 void CPlayEngine::setMagic(std::uint8_t code1, std::uint8_t code2, std::uint8_t code3) {
@@ -138,6 +139,7 @@ void CPlayEngine::setMagic(std::uint8_t code1, std::uint8_t code2, std::uint8_t 
 void CPlayEngine::requestMode(std::uint8_t mode, std::int32_t skipRate) {
     if (mode == kStop) {
         opt.requestedMode = kStop;
+        poke();
         return;
     }
     if (mode == kPlay || mode == kFastForward || mode == korvid::kNextPicture) direction_ = 0;
@@ -167,6 +169,22 @@ void CPlayEngine::resumeReading() {
     hsCv_.notify_all();
 }
 
+void CPlayEngine::poke() {
+    {
+        std::lock_guard<std::mutex> lock(idleMutex_);
+        ++pokes_;
+    }
+    idleCv_.notify_all();
+}
+
+void CPlayEngine::videoTaken() {
+    {
+        std::lock_guard<std::mutex> lock(idleMutex_);
+        ++takes_;
+    }
+    idleCv_.notify_all();
+}
+
 void CPlayEngine::beginGroupEnd() {
     std::lock_guard<std::mutex> lock(hs_);
     awaiting_ = true;
@@ -187,12 +205,13 @@ void CPlayEngine::latchRequest() {
     opt.leavingFastCurrent = opt.leavingFastRequested.exchange(0);
     latchedDirection_ = direction_.load();
     if (korvid::SharedByte* g = opt.groupEnd) g->store(0);
-    // Only now may the parked reader go on: it reads in the mode just taken over.
-    kickReader();
+    // Only now may the parked reader go on: it reads in the mode just latched.
+    poke();
 }
 
 void CPlayEngine::wakeAll() {
     hsCv_.notify_all();
+    poke();
     video_.dataEvent().set();
     audio_.dataEvent().set();
 }
@@ -280,7 +299,7 @@ bool CPlayEngine::startReader(bool handshake) {
 void CPlayEngine::stopReader() {
     std::lock_guard<std::mutex> lock(engineMutex_);
     runFlag_ = false;
-    kickReader();
+    poke();
     if (thread_.joinable()) thread_.join();
     running_ = false;
 }
@@ -308,6 +327,7 @@ void CPlayEngine::readerMain() {
     } else {
         trailer_ = rd.hasTrailer();
         jumpPending_ = false;
+        burstNext_ = handshake_;
         const long start = singleGop_ ? 0 : long(startGop_.load());
         if (!positionAt(start, true)) {
             finish(ReadEnd::EndOfData);
@@ -348,6 +368,8 @@ CPlayEngine::Pass CPlayEngine::failRead(Status st, std::uint64_t offset) {
 }
 
 CPlayEngine::Pass CPlayEngine::dispatch() {
+    passPokes_ = pokes_.load();
+    passTakes_ = takes_.load();
     if (!handshake_) return straightPass();
     const bool back = isBackward(opt.currentMode);
     if (gopMode_) return back ? gopBackwardPass() : gopForwardPass();
@@ -366,23 +388,19 @@ bool CPlayEngine::fastMode(int direction) const {
 
 void CPlayEngine::idle(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void CPlayEngine::idleUnlessKicked(int ms) {
-    std::unique_lock<std::mutex> lock(kickMutex_);
-    const std::uint64_t seen = kicks_;
-    kickCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return kicks_ != seen || !runFlag_; });
-}
-
-void CPlayEngine::kickReader() {
-    {
-        std::lock_guard<std::mutex> lock(kickMutex_);
-        ++kicks_;
-    }
-    kickCv_.notify_all();
-}
-
 bool CPlayEngine::sendsGroupsForReverseReading() const {
     const std::uint8_t mode = opt.currentMode;
     return mode == kPreviousPicture || (mode == kRewind && !fastMode(-1));
+}
+
+// A poke since the pass began ends the wait: whatever the pass waited for may
+// have come already. Parked, only a latched request or a jump is worth a
+// look; pictures taken from the queue only matter to a reader waiting for room.
+void CPlayEngine::idleUnlessPoked(int ms, bool forRoom) {
+    std::unique_lock<std::mutex> lock(idleMutex_);
+    idleCv_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return pokes_.load() != passPokes_ || (forRoom && takes_.load() != passTakes_) || !runFlag_;
+    });
 }
 
 // Stop, a pending jump, the fast handler, a reset request and the parked
@@ -400,7 +418,7 @@ bool CPlayEngine::handlerPrologue(int direction, int parkedMs, Pass& result) {
     }
     if (opt.resetRequest.exchange(false)) opt.parked = false;
     if (opt.parked) {
-        idleUnlessKicked(parkedMs);
+        idleUnlessPoked(parkedMs, false);
         return true;
     }
     return false;
@@ -443,6 +461,7 @@ bool CPlayEngine::takeJump(Pass& result) {
     if (!jumpPending_.exchange(false)) return false;
     dropHeld();
     atEnd_ = false;
+    burstNext_ = handshake_;
     const bool reading = !fresh_;
     const long target = singleGop_ ? 0 : long(startGop_.load());
     if (!positionAt(target, true)) {
@@ -528,6 +547,14 @@ void CPlayEngine::queueAudio(const Pkt& pk) {
 
 void CPlayEngine::queueVideo(const EntryInfo& info, const std::uint8_t* data, std::uint32_t length) {
     if (length == 0) return;
+    if (burstNext_) {
+        // Until this group is in, nothing is on screen to pace against.
+        burstNext_ = false;
+        EntryInfo first = info;
+        first.burst = true;
+        video_.put(first, data, length);
+        return;
+    }
     video_.put(info, data, length);
 }
 
@@ -605,7 +632,7 @@ CPlayEngine::Pass CPlayEngine::forwardPass() {
     Pass early;
     if (handlerPrologue(+1, 33, early)) return early;
     if (video_.count() > 1) {
-        idleUnlessKicked(10);
+        idleUnlessPoked(10, true);
         return Pass::Continue;
     }
     // The last group went out whole and the next one forwards is asked for.
@@ -629,7 +656,7 @@ CPlayEngine::Pass CPlayEngine::backwardPass() {
     Pass early;
     if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() > 1) {
-        idleUnlessKicked(10);
+        idleUnlessPoked(10, true);
         return Pass::Continue;
     }
     turnAtEnd();
@@ -836,7 +863,7 @@ CPlayEngine::Pass CPlayEngine::gopForwardPass() {
     const int queued = video_.count();
     if (queued >= 2) {
         if (queued >= 11) opt.parked = true;
-        else idleUnlessKicked(10);
+        else idleUnlessPoked(10, true);
         return Pass::Continue;
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);
@@ -866,7 +893,7 @@ CPlayEngine::Pass CPlayEngine::gopBackwardPass() {
     Pass early;
     if (handlerPrologue(-1, 33, early)) return early;
     if (video_.count() >= 2) {
-        idleUnlessKicked(10);
+        idleUnlessPoked(10, true);
         return Pass::Continue;
     }
     const std::uint8_t leaving = opt.leavingFastCurrent.exchange(0);

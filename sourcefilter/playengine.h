@@ -127,6 +127,11 @@ public:
     // the markers the reader uses to reposition at the next group end.
     void requestMode(std::uint8_t mode, std::int32_t skipRate);
     void resumeReading();
+    // Ends an idle pass of the reader early: a latched request, a jump or a
+    // stop gives it something to do now.
+    void poke();
+    // The video pad took a picture: room in the queue for a reader waiting for it.
+    void videoTaken();
 
     // Reader thread. With handshake the reader parks after each group until
     // resumeReading(); without it, it reads the recording forward once.
@@ -158,9 +163,6 @@ public:
     void latchRequest();
     // Wakes every wait of the pads (shutdown).
     void wakeAll();
-    // Ends the reader's current poll early: the next group's request was
-    // taken over, or the video pad took a picture from its queue.
-    void kickReader();
     // The groups now being sent are read backwards by the renderer, which
     // then needs each one whole before it can show any of it.
     bool sendsGroupsForReverseReading() const;
@@ -195,8 +197,7 @@ private:
     bool stopNow() const;
     bool fastMode(int direction) const;
     void idle(int ms);
-    // As idle(), but over as soon as kickReader() is called.
-    void idleUnlessKicked(int ms);
+    void idleUnlessPoked(int ms, bool forRoom);
     bool takeJump(Pass& result);
     bool handlerPrologue(int direction, int parkedMs, Pass& result);
     long leavingFastGops(std::uint8_t leaving) const;
@@ -246,9 +247,10 @@ private:
     std::atomic<std::uint8_t> direction_{0};  // 0 forward, 1 backward
     std::atomic<std::uint8_t> latchedDirection_{0};
 
-    std::mutex kickMutex_;
-    std::condition_variable kickCv_;
-    std::uint64_t kicks_ = 0;
+    std::mutex idleMutex_;
+    std::condition_variable idleCv_;
+    std::atomic<std::uint64_t> pokes_{0};
+    std::atomic<std::uint64_t> takes_{0};
 
     std::mutex hs_;
     std::condition_variable hsCv_;
@@ -282,6 +284,12 @@ private:
     std::unique_ptr<std::uint8_t[]> stored_;
     static constexpr std::size_t kMaxPictures = 4096;
     std::unique_ptr<std::size_t[]> starts_;
+
+    // Reader thread only: the next picture queued opens the first group after
+    // a start or a jump; pokes and pictures taken when the current pass began.
+    bool burstNext_ = false;
+    std::uint64_t passPokes_ = 0;
+    std::uint64_t passTakes_ = 0;
 };
 
 // Frame duration in 100 ns units for a picture rate: the 29.97 family keeps

@@ -340,6 +340,38 @@ TEST_F(Presentation, FirstFrameEventIsSetOnceAfterTheFirstPresentation) {
     EXPECT_FALSE(p.firstFrame().isSet());
 }
 
+TEST_F(Presentation, OpeningShowsTheFirstPictureBeforeItsGroupIsInAndNotTwice) {
+    PexaroPipeline p;
+    p.control()->SetFrameRate(100);
+    p.control()->SetPlayMode(korvid::kPlay);
+    const auto group = Group(0, 15);
+    p.Push(std::vector<PictureSpec>(group.begin(), group.begin() + 5));
+    ASSERT_TRUE(p.Drain());
+    ASSERT_TRUE(p.target().WaitForCount(1)) << Describe(p.target().Frames());
+    EXPECT_TRUE(p.firstFrame().isSet());
+    // Nothing more until the group is in.
+    EXPECT_TRUE(p.target().QuietFor(200ms));
+    const auto early = p.target().Log();
+    ASSERT_EQ(early.size(), 1u);
+    EXPECT_EQ(early[0].frame, 0u);
+    EXPECT_EQ(early[0].pictureIndex, 1);  // the read position once the set is in
+    p.Push(std::vector<PictureSpec>(group.begin() + 5, group.end()));
+    ASSERT_TRUE(p.target().WaitForCount(15)) << Describe(p.target().Frames());
+    EXPECT_TRUE(p.target().QuietFor(200ms));
+    EXPECT_EQ(p.target().Frames(), Range(0, 14));
+}
+
+TEST_F(Presentation, PausedOpeningShowsNothingBeforeItsGroupIsIn) {
+    PexaroPipeline p;
+    p.control()->SetFrameRate(100);
+    p.control()->SetPlayMode(korvid::kPause);
+    const auto group = Group(0, 15);
+    p.Push(std::vector<PictureSpec>(group.begin(), group.begin() + 5));
+    ASSERT_TRUE(p.Drain());
+    EXPECT_TRUE(p.target().QuietFor(200ms));
+    EXPECT_EQ(p.target().Count(), 0u);
+}
+
 TEST_F(Presentation, SyncBreaksTheLongWaitOfSlowRates) {
     PexaroPipeline p;
     p.control()->SetRateCode(300, 0);  // one picture every 10 s
