@@ -350,9 +350,8 @@ std::int32_t CLumacastCtrl::Private::BuildVideoBranch() {
     }
     GstElement* convert = AddElement("videoconvert", "video-convert");
     if (!convert) return kFail;
-    // The conversion to BGRx costs about half as much as decoding a picture;
-    // split over two threads it no longer holds the decoder back in fast
-    // forward or a step across a group.
+    // The conversion to BGRx costs about half as much as decoding a picture
+    // and runs on the streaming thread; a second thread takes a share of it.
     g_object_set(convert, "n-threads", 2u, nullptr);
     chain.push_back(convert);
     renderer_ = AddElement("pexarosink", "renderer");
