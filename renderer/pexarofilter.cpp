@@ -213,11 +213,10 @@ void CPexaroFilter::WakeRenderThread() {
     wakeCv_.notify_all();
 }
 
-bool CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
+void CPexaroFilter::IdleFor(int ms, std::uint64_t seen) {
     std::unique_lock<std::mutex> lock(wakeLock_);
     wakeCv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
                      [&] { return MustEnd() || wakes_.load() != seen; });
-    return !MustEnd();
 }
 
 bool CPexaroFilter::SleepUntil(std::chrono::steady_clock::time_point deadline) {
@@ -285,35 +284,26 @@ void CPexaroFilter::RenderLoop() {
                 break;
             }
             if (!groups_.ready()) {
-                if (PickEarlyPicture(turn, clock)) {
-                    clock.early = turn.picture;
-                    turn.display = display_.get();
-                    turn.zoom = zoom_;
-                    turn.band = band_;
-                    turn.interval = pm_.currentInterval;
-                    turn.startInterval = startInterval_;
+                if (!PickEarlyPicture(turn, clock)) {
                     lock.unlock();
-                    Present(turn, clock);
-                    Pace(turn, clock);
-                    ++clock.pictures;
+                    clock.idle = true;
+                    IdleFor(10, turn.wakes);
                     continue;
                 }
-                lock.unlock();
-                clock.idle = true;
-                IdleFor(10, turn.wakes);
-                continue;
+                clock.early = turn.picture;
+            } else {
+                PickByMode(turn, clock);
+                // The picture shown before its group was in is not shown twice:
+                // it is the first one read once the set is in. Later reads of
+                // its slot hold other pictures.
+                const bool again = turn.picture && turn.picture == clock.early;
+                clock.early = nullptr;
+                const bool shown = !again && ComposeUnlessSkipped(turn);
+                if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
+                AdaptBlockRate(turn.mode, clock);
+                if (turn.picture && !shown) continue;
+                if (HoldsBack(turn, clock, lock)) continue;
             }
-            PickByMode(turn, clock);
-            // The picture shown before its group was in is not shown twice:
-            // it is the first one read once the set is in. Later reads of its
-            // slot hold other pictures.
-            const bool again = turn.picture && turn.picture == clock.early;
-            clock.early = nullptr;
-            const bool shown = !again && ComposeUnlessSkipped(turn);
-            if (AtReadSetEdge(turn, clock) == Edge::StartOver) continue;
-            AdaptBlockRate(turn.mode, clock);
-            if (turn.picture && !shown) continue;
-            if (HoldsBack(turn, clock, lock)) continue;
             if (turn.picture) {
                 pm_.stepPending = false;
                 turn.zoom = zoom_;

@@ -122,8 +122,9 @@ private:
     // Interruptible sleeps of the render thread; false when it must end.
     bool SleepUntil(std::chrono::steady_clock::time_point deadline);
     bool SleepFor(int ms);
-    // A sleep without a picture to show, ended early by a wake-up counted after `seen`.
-    bool IdleFor(int ms, std::uint64_t seen);
+    // A sleep without a picture to show, ended early by a wake-up counted
+    // after `seen` or by the end of the thread.
+    void IdleFor(int ms, std::uint64_t seen);
     bool MustEnd() const;
     void WakeRenderThread();
 

@@ -12,6 +12,7 @@
 #include "generator.h"
 #include "lumacastctrl.h"
 #include "qmr3format.h"
+#include "testrecordings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -132,33 +133,23 @@ struct Recording {
     std::string path;
 };
 
-qmr3::GenOptions options(int fps, int gop, int seconds, qmr3::AudioKind audio) {
-    qmr3::GenOptions o;
-    o.fps = fps;
-    o.gop = gop;
-    o.seconds = seconds;
-    o.productId = 0x41;
-    o.audio = audio;
-    return o;
-}
-
 std::vector<Recording> makeRecordings(const std::string& folder) {
     std::vector<std::pair<std::string, qmr3::GenOptions>> kinds;
-    kinds.emplace_back("normal", options(15, 15, 12, qmr3::AudioKind::Pcm));
-    kinds.emplace_back("adpcm", options(10, 10, 10, qmr3::AudioKind::Adpcm));
-    kinds.emplace_back("silent", options(30, 15, 6, qmr3::AudioKind::None));
-    qmr3::GenOptions gop = options(10, 5, 10, qmr3::AudioKind::Pcm);
+    kinds.emplace_back("normal", testrec::recording(15, 15, 12, qmr3::AudioKind::Pcm));
+    kinds.emplace_back("adpcm", testrec::recording(10, 10, 10, qmr3::AudioKind::Adpcm));
+    kinds.emplace_back("silent", testrec::recording(30, 15, 6, qmr3::AudioKind::None));
+    qmr3::GenOptions gop = testrec::recording(10, 5, 10, qmr3::AudioKind::Pcm);
     gop.gopMode = true;
     gop.motion = {{2, 6}};
     gop.gps = true;
     kinds.emplace_back("gopmode", gop);
-    qmr3::GenOptions cut = options(10, 10, 10, qmr3::AudioKind::Pcm);
+    qmr3::GenOptions cut = testrec::recording(10, 10, 10, qmr3::AudioKind::Pcm);
     cut.damage = {{qmr3::DamageKind::CutShort, 60}};
     kinds.emplace_back("cutshort", cut);
-    qmr3::GenOptions bad = options(10, 10, 10, qmr3::AudioKind::Adpcm);
+    qmr3::GenOptions bad = testrec::recording(10, 10, 10, qmr3::AudioKind::Adpcm);
     bad.damage = {{qmr3::DamageKind::BadMagic, 40}, {qmr3::DamageKind::EmptyPicture, 70}};
     kinds.emplace_back("badpackets", bad);
-    qmr3::GenOptions index = options(10, 10, 8, qmr3::AudioKind::None);
+    qmr3::GenOptions index = testrec::recording(10, 10, 8, qmr3::AudioKind::None);
     index.damage = {{qmr3::DamageKind::IndexOutside, 0}};
     kinds.emplace_back("indexoutside", index);
     std::vector<Recording> out;

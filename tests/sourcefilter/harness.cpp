@@ -351,6 +351,13 @@ std::vector<long> distinctRuns(const std::vector<long>& v) {
     return out;
 }
 
+std::vector<long> groupEndFrames(const std::vector<Picture>& pictures) {
+    std::vector<long> v;
+    for (const Picture& p : pictures)
+        if (p.groupEndByte) v.push_back(p.frame);
+    return v;
+}
+
 std::vector<long> rendererView(const std::vector<Picture>& pictures) {
     std::vector<long> out;
     int drop = 0;

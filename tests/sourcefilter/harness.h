@@ -170,6 +170,8 @@ std::vector<long> upTo(long n);
 std::vector<long> playOrder(long pictures, long gop, long first = 0);
 // Collapses runs of equal neighbours: 1 1 2 2 2 3 -> 1 2 3.
 std::vector<long> distinctRuns(const std::vector<long>& v);
+// The pictures that carried the group-end byte.
+std::vector<long> groupEndFrames(const std::vector<Picture>& pictures);
 // What a renderer that drops the two pictures after each group end keeps.
 std::vector<long> rendererView(const std::vector<Picture>& pictures);
 // The source's passes as the renderer keeps them: split after each group end,

@@ -11,13 +11,6 @@ using namespace std::chrono;
 
 namespace {
 
-std::vector<long> groupEndFrames(const std::vector<Picture>& pictures) {
-    std::vector<long> v;
-    for (const Picture& p : pictures)
-        if (p.groupEndByte) v.push_back(p.frame);
-    return v;
-}
-
 Config slowPaced(const std::string& path) {
     Config s;
     s.path = path;

@@ -48,13 +48,6 @@ std::vector<long> rewindOrder(long pictures, long gop, long first) {
     return v;
 }
 
-std::vector<long> groupEndFrames(const std::vector<Picture>& pictures) {
-    std::vector<long> v;
-    for (const Picture& p : pictures)
-        if (p.groupEndByte) v.push_back(p.frame);
-    return v;
-}
-
 struct FastCase {
     int speed;
     long step;

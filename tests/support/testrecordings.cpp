@@ -132,4 +132,14 @@ HostileFolder writeHostileFolder(const std::string& folder, const std::string& r
     return h;
 }
 
+qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio) {
+    qmr3::GenOptions o;
+    o.fps = fps;
+    o.gop = gop;
+    o.seconds = seconds;
+    o.productId = 0x41;
+    o.audio = audio;
+    return o;
+}
+
 }  // namespace testrec

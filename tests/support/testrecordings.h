@@ -1,6 +1,7 @@
 // Builds small recordings in a private temporary folder for the tests.
 #pragma once
 
+#include "generator.h"
 #include "qmr3format.h"
 
 #include <cstdint>
@@ -66,6 +67,10 @@ struct HostileFolder {
     bool locked = false;  // locked.qmr3 really cannot be read
 };
 HostileFolder writeHostileFolder(const std::string& folder, const std::string& recording, int plain);
+
+// Small generated recordings with the parameter sets the viewer selects for
+// product id 0x41.
+qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio = qmr3::AudioKind::None);
 
 std::vector<std::uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);

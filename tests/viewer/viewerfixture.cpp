@@ -8,16 +8,6 @@
 
 namespace vwtest {
 
-qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio) {
-    qmr3::GenOptions o;
-    o.fps = fps;
-    o.gop = gop;
-    o.seconds = seconds;
-    o.productId = 0x41;
-    o.audio = audio;
-    return o;
-}
-
 long FrameOf(const QImage& picture) { return testrec::frameOf(picture); }
 
 std::vector<long> Distinct(const std::vector<long>& v) {

@@ -18,8 +18,7 @@ namespace vwtest {
 
 using namespace std::chrono_literals;
 
-// Small recordings with the parameter sets the viewer selects for product id 0x41.
-qmr3::GenOptions recording(int fps, int gop, int seconds, qmr3::AudioKind audio = qmr3::AudioKind::None);
+using testrec::recording;
 
 class Viewer {
 public:
