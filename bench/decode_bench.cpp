@@ -16,7 +16,7 @@ namespace {
 double runPipeline(const std::string& path, int& pictures) {
     const std::string description = "hexmoorsrc name=src pacing=false location=\"" + path +
                                     "\" src.video ! avdec_h264 std-compliance=normal max-threads=1 ! "
-                                    "videoconvert n-threads=2 ! video/x-raw,format=BGRx ! pexarosink name=sink";
+                                    "videoconvert ! video/x-raw,format=BGRx ! pexarosink name=sink";
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
     if (!pipeline) {

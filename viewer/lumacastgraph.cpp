@@ -350,9 +350,6 @@ std::int32_t CLumacastCtrl::Private::BuildVideoBranch() {
     }
     GstElement* convert = AddElement("videoconvert", "video-convert");
     if (!convert) return kFail;
-    // The conversion to BGRx costs about half as much as decoding a picture
-    // and runs on the streaming thread; a second thread takes a share of it.
-    g_object_set(convert, "n-threads", 2u, nullptr);
     chain.push_back(convert);
     renderer_ = AddElement("pexarosink", "renderer");
     if (!renderer_) return kFail;
